@@ -1,0 +1,92 @@
+// CUserOrvanta::GetMemoryInfo, GetDriveInfo and GetSystemDriveInfo: the Windows
+// side of the memory and drive reports.
+#include <array>
+
+#include "collectors/processor/drive_space.h"
+#include "collectors/user_orvanta.h"
+#include "framework/scoped_library.h"
+#include "framework/wait_cursor.h"
+
+namespace orvanta {
+namespace {
+
+using GlobalMemoryStatusExFn = BOOL(WINAPI*)(MEMORYSTATUSEX*);
+using GetDiskFreeSpaceExWFn = BOOL(WINAPI*)(const wchar_t*, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
+
+// The machine's drives. Decides once, when made, whether GetDiskFreeSpaceExW
+// may be used, and holds kernel32 for as long as it lives.
+class LiveDriveFacts : public DriveFacts {
+ public:
+  LiveDriveFacts() {
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExW(&version);
+    if (WantsExtendedFreeSpace(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
+                               version.dwBuildNumber)) {
+      kernel32_ = ScopedLibrary(L"kernel32.dll");
+      get_free_space_ex_ = kernel32_.Find<GetDiskFreeSpaceExWFn>("GetDiskFreeSpaceExW");
+    }
+  }
+
+  std::vector<std::wstring> LogicalDriveRoots() override {
+    std::array<wchar_t, 128> buffer = {};
+    if (GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data()) >= buffer.size()) return {};
+    return SplitDriveStrings(buffer.data(), buffer.size());
+  }
+
+  UINT DriveType(const std::wstring& root) override { return GetDriveTypeW(root.c_str()); }
+
+  DriveSpace SpaceOf(const std::wstring& path) override {
+    ULARGE_INTEGER available = {}, total = {}, total_free = {};
+    if (get_free_space_ex_ && get_free_space_ex_(path.c_str(), &available, &total, &total_free))
+      return {available.QuadPart, total.QuadPart};
+    DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, total_clusters = 0;
+    GetDiskFreeSpaceW(path.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters, &total_clusters);
+    return SpaceFromClusters(sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters);
+  }
+
+ private:
+  ScopedLibrary kernel32_;
+  GetDiskFreeSpaceExWFn get_free_space_ex_ = nullptr;
+};
+
+std::wstring SystemDirectory() {
+  std::array<wchar_t, 256> buffer = {};
+  if (GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size())) >= buffer.size()) return {};
+  return buffer.data();
+}
+
+}  // namespace
+
+void CUserOrvanta::GetMemoryInfo(CString& report) {
+  ScopedLibrary kernel32(L"kernel32.dll");
+  if (!kernel32) return;
+  // Without the extended call (or when it fails) only a 32-bit figure exists.
+  uint64_t total_bytes = 0;
+  MEMORYSTATUSEX status_ex = {};
+  status_ex.dwLength = sizeof(status_ex);
+  auto global_memory_status_ex = kernel32.Find<GlobalMemoryStatusExFn>("GlobalMemoryStatusEx");
+  if (global_memory_status_ex && global_memory_status_ex(&status_ex)) {
+    total_bytes = status_ex.ullTotalPhys;
+  } else {
+    MEMORYSTATUS status = {};
+    status.dwLength = sizeof(status);
+    GlobalMemoryStatus(&status);
+    total_bytes = status.dwTotalPhys;
+  }
+  WriteMemoryReport(report, total_bytes);
+}
+
+void CUserOrvanta::GetDriveInfo(CString& report) {
+  WaitCursor wait;
+  LiveDriveFacts facts;
+  WriteDriveReport(report, facts);
+}
+
+void CUserOrvanta::GetSystemDriveInfo(CString& report) {
+  WaitCursor wait;
+  LiveDriveFacts facts;
+  WriteSystemDriveReport(report, SystemDirectory(), facts);
+}
+
+}  // namespace orvanta

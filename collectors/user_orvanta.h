@@ -1,0 +1,25 @@
+// CUserOrvanta: the collectors. Each member fills the report of the dispatch
+// method whose name it carries; the control makes one instance per call.
+#pragma once
+
+#include "framework/report_text.h"
+
+namespace orvanta {
+
+class CUserOrvanta {
+ public:
+  CUserOrvanta() = default;
+  CUserOrvanta(const CUserOrvanta&) = delete;
+  CUserOrvanta& operator=(const CUserOrvanta&) = delete;
+  virtual ~CUserOrvanta() = default;
+
+  // Memory and drives (collectors/processor/memory_drive.cpp).
+  void GetMemoryInfo(CString& report);
+  void GetDriveInfo(CString& report);
+  void GetSystemDriveInfo(CString& report);
+};
+
+// A collector as the dispatch table names it.
+using Collector = void (CUserOrvanta::*)(CString& report);
+
+}  // namespace orvanta

@@ -1,0 +1,42 @@
+#include "control/dispatch_table.h"
+
+#include <olectl.h>
+
+namespace orvanta {
+
+// Report methods whose collector is still null answer an empty report.
+const std::array<OrvantaMethod, 31> kOrvantaMethods = {{
+    {1, L"GetOSInfo", L"GetOSInfo", VT_BSTR, nullptr},
+    {2, L"GetCPUInfo", L"GetCPUInfo", VT_BSTR, nullptr},
+    {3, L"GetMemoryInfo", L"GetMemoryInfo", VT_BSTR, &CUserOrvanta::GetMemoryInfo},
+    {4, L"GetDriverInfo", L"GetDriverInfo", VT_BSTR, nullptr},
+    {5, L"GetVRAMInfo", L"GetVRAMInfo", VT_BSTR, nullptr},
+    {6, L"GetDirectXInfo", L"GetDirectXInfo", VT_BSTR, nullptr},
+    {7, L"GetVideocardNameInfo", L"GetVideocardNameInfo", VT_BSTR, nullptr},
+    {8, L"GetDriveInfo", L"GetDriveInfo", VT_BSTR, &CUserOrvanta::GetDriveInfo},
+    {9, L"GetSoundcardNameInfo", L"GetSoundcardInfo", VT_BSTR, nullptr},
+    {10, L"GetDisplayModeList", L"GetDisplayModeList", VT_BSTR, nullptr},
+    {11, L"GetMediaInfo", L"GetMediaInfo", VT_BSTR, nullptr},
+    {12, L"GetNetInfo", L"GetNetInfo", VT_BSTR, nullptr},
+    {13, L"GetModemInfo", L"GetModemInfo", VT_BSTR, nullptr},
+    {14, L"GetCDROMInfo", L"GetCDROMInfo", VT_BSTR, nullptr},
+    {15, L"GetNowDisplayMode", L"GetNowDisplayMode", VT_BSTR, nullptr},
+    {16, L"GetCPUFrequency", L"GetCPUFrequency", VT_BSTR, nullptr},
+    {17, L"GetCPUNameInfo", L"GetCPUNameInfo", VT_BSTR, nullptr},
+    {kDispidIsInstall, L"IsInstall", L"IsInstall", VT_I2, nullptr},
+    {19, L"GetSamplingFrequency", L"GetSamplingFrequencyInfo", VT_BSTR, nullptr},
+    {20, L"GetSystemDriveInfo", L"GetSystemDriveInfo", VT_BSTR, &CUserOrvanta::GetSystemDriveInfo},
+    {21, L"GetSystemModelInfo", L"GetSystemModelInfo", VT_BSTR, nullptr},
+    {22, L"GetALLVRAMInfo", L"GetALLVRAMInfo", VT_BSTR, nullptr},
+    {23, L"GetVRAMbyRegInfo", L"GetVRAMbyRegInfo", VT_BSTR, nullptr},
+    {24, L"GetVideoDriverInfo", L"GetVideoDriverInfo", VT_BSTR, nullptr},
+    {25, L"GetVertexShaderVersion", L"GetVertexShaderVersion", VT_BSTR, nullptr},
+    {26, L"GetPixelShaderVersion", L"GetPixelShaderVersion", VT_BSTR, nullptr},
+    {27, L"GetCPUCount", L"GetCPUCount", VT_BSTR, nullptr},
+    {28, L"GetUnifiedShaderVersion", L"GetUnifiedShaderVersion", VT_BSTR, nullptr},
+    {29, L"GetCPUPhysicalCount", L"GetCPUPhysicalCount", VT_BSTR, nullptr},
+    {30, L"GetSecuritySoftInfo", L"GetSecuritySoftInfo", VT_BSTR, nullptr},
+    {DISPID_ABOUTBOX, L"AboutBox", L"AboutBox", VT_EMPTY, nullptr},
+}};
+
+}  // namespace orvanta

@@ -1,0 +1,77 @@
+#include "control/orvanta_ctrl.h"
+
+#include <olectl.h>
+
+#include "control/dispatch_table.h"
+#include "control/orvanta_idl.h"
+#include "control/resources/resource.h"
+#include "framework/dispatch.h"
+#include "framework/module.h"
+#include "framework/scoped_bstr.h"
+
+namespace orvanta {
+namespace {
+
+const ControlIdentity kIdentity = {
+    &CLSID_Orvanta, &DIID__DOrvanta, &DIID__DOrvantaEvents, &LIBID_ORVANTALib, 1, 0, kTypeLibraryLocale,
+    L"ORVANTA.OrvantaCtrl.1",
+};
+
+// Makes the report of one call: a fresh collector fills an empty report.
+CString CollectReport(Collector collector) {
+  CString report;
+  CUserOrvanta user;
+  if (collector) (user.*collector)(report);
+  return report;
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
+        EndDialog(dialog, LOWORD(wparam));
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+COrvantaCtrl::COrvantaCtrl() : CControl(kIdentity) {}
+
+DISPID COrvantaCtrl::FindMethod(const wchar_t* name) const {
+  const OrvantaMethod* method = FindByDispatchName(kOrvantaMethods, name);
+  return method ? method->id : DISPID_UNKNOWN;
+}
+
+bool COrvantaCtrl::HasMethod(DISPID id) const { return FindByDispatchId(kOrvantaMethods, id) != nullptr; }
+
+void COrvantaCtrl::CallMethod(DISPID id, VARIANT* result) {
+  switch (id) {
+    case DISPID_ABOUTBOX:
+      AboutBox();
+      return;
+    case kDispidIsInstall:
+      V_VT(result) = VT_I2;
+      V_I2(result) = 1;
+      return;
+    default: {
+      const OrvantaMethod* method = FindByDispatchId(kOrvantaMethods, id);
+      ScopedBstr report(CollectReport(method->collector));
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = report.Release();
+      return;
+    }
+  }
+}
+
+void COrvantaCtrl::AboutBox() {
+  DialogBoxParamW(ModuleState::Handle(), MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr, AboutDialogProc, 0);
+}
+
+}  // namespace orvanta

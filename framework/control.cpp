@@ -1,0 +1,119 @@
+#include "framework/control.h"
+
+#include "framework/com_ptr.h"
+#include "framework/dispatch.h"
+#include "framework/scoped_variant.h"
+
+namespace orvanta {
+
+CControl::CControl(const ControlIdentity& identity)
+    : identity_(identity), events_(this, *identity.events_iid) {}
+
+std::span<const InterfaceEntry> CControl::InterfaceMap() {
+  static constexpr InterfaceEntry kMap[] = {
+      {&IID_IUnknown, CastTo<CControl, IDispatch>},
+      {&IID_IDispatch, CastTo<CControl, IDispatch>},
+      {&IID_IProvideClassInfo, CastTo<CControl, IProvideClassInfo2>},
+      {&IID_IProvideClassInfo2, CastTo<CControl, IProvideClassInfo2>},
+      {&IID_IConnectionPointContainer, CastTo<CControl, IConnectionPointContainer>},
+  };
+  return kMap;
+}
+
+STDMETHODIMP CControl::QueryInterface(REFIID iid, void** out) {
+  if (out && IsEqualIID(iid, *identity_.dispatch_iid)) {
+    AddRef();
+    *out = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  return ComObject::QueryInterface(iid, out);
+}
+
+HRESULT CControl::LoadTypeInfo(const GUID& guid, LCID lcid, ITypeInfo** out) const {
+  ComPtr<ITypeLib> library;
+  HRESULT hr = LoadRegTypeLib(*identity_.libid, identity_.major, identity_.minor, lcid, library.Receive());
+  if (FAILED(hr)) return hr;
+  return library->GetTypeInfoOfGuid(guid, out);
+}
+
+STDMETHODIMP CControl::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP CControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  return LoadTypeInfo(*identity_.dispatch_iid, lcid, out);
+}
+
+STDMETHODIMP CControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (!names || !ids) return E_POINTER;
+  if (count == 0) return E_INVALIDARG;
+
+  if (lcid != 0) {
+    ComPtr<ITypeInfo> info;
+    if (SUCCEEDED(LoadTypeInfo(*identity_.dispatch_iid, lcid, info.Receive())))
+      return info->GetIDsOfNames(names, count, ids);
+  }
+
+  // The dispatch table knows method names only: argument names are unknown.
+  ids[0] = names[0] ? FindMethod(names[0]) : DISPID_UNKNOWN;
+  for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+}
+
+STDMETHODIMP CControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                              EXCEPINFO* info, UINT*) {
+  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (!HasMethod(id)) return DISP_E_MEMBERNOTFOUND;
+  // Every member is a method; a client may read it as a property too, but
+  // never assign it.
+  if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0 ||
+      (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0)
+    return DISP_E_MEMBERNOTFOUND;
+  if (!params) return E_INVALIDARG;
+  if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+
+  // A caller that passes no result slot gets the call made and its value dropped.
+  ScopedVariant unwanted;
+  VARIANT* slot = result ? result : unwanted.Receive();
+  VariantInit(slot);
+  return InvokeGuarded(info, identity_.source, [&] { CallMethod(id, slot); });
+}
+
+STDMETHODIMP CControl::GetClassInfo(ITypeInfo** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  return LoadTypeInfo(*identity_.clsid, identity_.library_lcid, out);
+}
+
+STDMETHODIMP CControl::GetGUID(DWORD kind, GUID* guid) {
+  if (!guid) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *guid = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *guid = *identity_.events_iid;
+  return S_OK;
+}
+
+STDMETHODIMP CControl::EnumConnectionPoints(IEnumConnectionPoints** out) {
+  IConnectionPoint* const points[] = {&events_};
+  return CreateConnectionPointEnumerator(points, out);
+}
+
+STDMETHODIMP CControl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualIID(iid, events_.iid())) return CONNECT_E_NOCONNECTION;
+  events_.AddRef();
+  *out = &events_;
+  return S_OK;
+}
+
+}  // namespace orvanta

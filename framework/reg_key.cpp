@@ -1,0 +1,63 @@
+#include "framework/reg_key.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <cwchar>
+
+namespace orvanta {
+
+LONG RegKey::Open(HKEY parent, const wchar_t* path, REGSAM access) {
+  HKEY key = nullptr;
+  LONG status = RegOpenKeyExW(parent, path, 0, access, &key);
+  if (status == ERROR_SUCCESS) Reset(key);
+  return status;
+}
+
+LONG RegKey::Create(HKEY parent, const wchar_t* path, REGSAM access) {
+  HKEY key = nullptr;
+  LONG status = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                nullptr, &key, nullptr);
+  if (status == ERROR_SUCCESS) Reset(key);
+  return status;
+}
+
+LONG RegKey::WriteString(const wchar_t* name, const std::wstring& value) const {
+  const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        bytes);
+}
+
+LONG RegKey::QueryValueInfo(const wchar_t* name, DWORD* type, DWORD* size) const {
+  return RegQueryValueExW(key_, name, nullptr, type, nullptr, size);
+}
+
+LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) const {
+  for (;;) {
+    DWORD size = 0;
+    LONG status = RegQueryValueExW(key_, name, nullptr, nullptr, nullptr, &size);
+    if (status != ERROR_SUCCESS) return status;
+    std::vector<BYTE> buffer(size);
+    DWORD read_type = REG_NONE;
+    status = RegQueryValueExW(key_, name, nullptr, &read_type, buffer.data(), &size);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) return status;
+    buffer.resize(size);
+    *type = read_type;
+    *data = std::move(buffer);
+    return ERROR_SUCCESS;
+  }
+}
+
+std::wstring TextFromRegistryData(const BYTE* data, size_t size) {
+  std::wstring text(size / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
+  text.resize(std::wcslen(text.c_str()));
+  return text;
+}
+
+LONG DeleteKeyTree(HKEY parent, const wchar_t* path) {
+  return static_cast<LONG>(SHDeleteKeyW(parent, path));
+}
+
+}  // namespace orvanta

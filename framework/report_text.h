@@ -1,0 +1,21 @@
+// Report text: the growable wide string that collectors fill, and printf-style
+// formatting done by the C runtime that the module is linked with.
+#pragma once
+
+#include <string>
+
+namespace orvanta {
+
+// A report under construction. UTF-16; may hold any characters.
+using CString = std::wstring;
+
+// Appends |format| filled with the arguments, as the C runtime's wide printf
+// reads it ("%s" takes a wide string, "%I64d" a 64-bit integer). Throws
+// std::bad_alloc when the text cannot grow and std::invalid_argument when the
+// runtime rejects the format.
+void AppendFormat(CString& text, const wchar_t* format, ...);
+
+// The same, into a new string.
+CString FormatText(const wchar_t* format, ...);
+
+}  // namespace orvanta

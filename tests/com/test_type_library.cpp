@@ -1,0 +1,148 @@
+// The registered type library, read back as a client reads it, against the
+// control's dispatch table.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "control/dispatch_table.h"
+#include "control/orvanta_idl.h"
+#include "framework/scoped_bstr.h"
+#include "tests/com/com_test_support.h"
+
+namespace orvanta::testing {
+namespace {
+
+ComPtr<ITypeLib> LoadRegisteredLibrary() {
+  ComPtr<ITypeLib> library;
+  EXPECT_EQ(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0x0409, library.Receive()), S_OK);
+  return library;
+}
+
+ComPtr<ITypeInfo> TypeInfoOf(ITypeLib* library, REFGUID guid) {
+  ComPtr<ITypeInfo> info;
+  EXPECT_EQ(library->GetTypeInfoOfGuid(guid, info.Receive()), S_OK);
+  return info;
+}
+
+// Type attributes, released with their type information.
+class TypeAttr {
+ public:
+  explicit TypeAttr(ITypeInfo* info) : info_(info) { EXPECT_EQ(info->GetTypeAttr(&attr_), S_OK); }
+  TypeAttr(const TypeAttr&) = delete;
+  TypeAttr& operator=(const TypeAttr&) = delete;
+  ~TypeAttr() {
+    if (attr_) info_->ReleaseTypeAttr(attr_);
+  }
+  const TYPEATTR* operator->() const { return attr_; }
+
+ private:
+  ITypeInfo* info_;
+  TYPEATTR* attr_ = nullptr;
+};
+
+std::wstring HelpStringOf(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
+  ScopedBstr help;
+  EXPECT_EQ(info->GetDocumentation(id, nullptr, help.Receive(), nullptr, nullptr), S_OK);
+  return std::wstring(help.View());
+}
+
+TEST(TypeLibrary, DescribesTheLibrary) {
+  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
+  ASSERT_TRUE(library);
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+  std::unique_ptr<TLIBATTR, std::function<void(TLIBATTR*)>> release(
+      attr, [&](TLIBATTR* a) { library->ReleaseTLibAttr(a); });
+  EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_ORVANTALib));
+  EXPECT_EQ(attr->lcid, 0x0409u);
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 0);
+  EXPECT_EQ(attr->syskind, SYS_WIN64);
+  // The loader adds that the library came from a file.
+  EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, LIBFLAG_FCONTROL);
+
+  ScopedBstr name, help_file;
+  ASSERT_EQ(library->GetDocumentation(-1, name.Receive(), nullptr, nullptr, help_file.Receive()), S_OK);
+  EXPECT_EQ(name.View(), L"ORVANTALib");
+  EXPECT_EQ(help_file.View(), L"Orvanta.hlp");
+  // The library holds the two interfaces and the class, and no property page.
+  EXPECT_EQ(library->GetTypeInfoCount(), 3u);
+}
+
+TEST(TypeLibrary, DescribesTheDispatchInterfaceAsTheTableDoes) {
+  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
+  ASSERT_TRUE(library);
+  ComPtr<ITypeInfo> info = TypeInfoOf(library.Get(), DIID__DOrvanta);
+  ASSERT_TRUE(info);
+  TypeAttr attr(info.Get());
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE);
+  EXPECT_EQ(attr->cVars, 0);
+  ASSERT_EQ(attr->cFuncs, static_cast<WORD>(kOrvantaMethods.size()));
+
+  for (UINT index = 0; index < kOrvantaMethods.size(); ++index) {
+    const OrvantaMethod& method = kOrvantaMethods[index];
+    FUNCDESC* func = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(index, &func), S_OK);
+    EXPECT_EQ(func->memid, method.id) << index;
+    EXPECT_EQ(func->invkind, INVOKE_FUNC) << index;
+    EXPECT_EQ(func->cParams, 0) << index;
+    const VARTYPE returned = method.result == VT_EMPTY ? VARTYPE{VT_VOID} : method.result;
+    EXPECT_EQ(func->elemdescFunc.tdesc.vt, returned) << index;
+    info->ReleaseFuncDesc(func);
+
+    ScopedBstr name, help;
+    DWORD context = 1;
+    ASSERT_EQ(info->GetDocumentation(method.id, name.Receive(), help.Receive(), &context, nullptr), S_OK);
+    EXPECT_EQ(name.View(), method.type_library_name);
+    EXPECT_EQ(help.Length(), 0u) << index;
+    EXPECT_EQ(context, 0u) << index;
+  }
+}
+
+TEST(TypeLibrary, DescribesTheEmptyEventInterface) {
+  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
+  ASSERT_TRUE(library);
+  ComPtr<ITypeInfo> info = TypeInfoOf(library.Get(), DIID__DOrvantaEvents);
+  ASSERT_TRUE(info);
+  TypeAttr attr(info.Get());
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FDISPATCHABLE);
+  EXPECT_EQ(attr->cFuncs, 0);
+  EXPECT_EQ(HelpStringOf(info.Get()), L"Event interface for Orvanta Control");
+}
+
+TEST(TypeLibrary, DescribesTheControlClass) {
+  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
+  ASSERT_TRUE(library);
+  ComPtr<ITypeInfo> info = TypeInfoOf(library.Get(), CLSID_Orvanta);
+  ASSERT_TRUE(info);
+  TypeAttr attr(info.Get());
+  EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+  EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL);
+  EXPECT_EQ(HelpStringOf(info.Get()), L"Orvanta Control");
+  ASSERT_EQ(attr->cImplTypes, 2);
+
+  const struct {
+    const IID* iid;
+    INT flags;
+  } kImplemented[] = {
+      {&DIID__DOrvanta, IMPLTYPEFLAG_FDEFAULT},
+      {&DIID__DOrvantaEvents, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE},
+  };
+  for (UINT index = 0; index < 2; ++index) {
+    INT flags = 0;
+    ASSERT_EQ(info->GetImplTypeFlags(index, &flags), S_OK);
+    EXPECT_EQ(flags, kImplemented[index].flags) << index;
+    HREFTYPE ref = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(index, &ref), S_OK);
+    ComPtr<ITypeInfo> implemented;
+    ASSERT_EQ(info->GetRefTypeInfo(ref, implemented.Receive()), S_OK);
+    TypeAttr implemented_attr(implemented.Get());
+    EXPECT_TRUE(IsEqualGUID(implemented_attr->guid, *kImplemented[index].iid)) << index;
+  }
+}
+
+}  // namespace
+}  // namespace orvanta::testing

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds both architectures: build/x86 (the 32-bit ORVANTA.OCX) and build/x64
+# (the 64-bit twin and the test programs).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+for arch in x86 x64; do
+  case $arch in
+    x86) toolchain=$root/cmake/toolchain-i686-w64-mingw32.cmake ;;
+    x64) toolchain=$root/cmake/toolchain-x86_64-w64-mingw32.cmake ;;
+  esac
+  if [[ ! -f "$root/build/$arch/build.ninja" ]]; then
+    cmake -S "$root" -B "$root/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+  fi
+  ninja -C "$root/build/$arch" --quiet
+done

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# The Wine harness of one build tree: its own 64-bit Wine prefix, one Xvfb
+# server, and ALSA pointed at a null output.
+#
+#   harness.sh start <state-dir>             start Xvfb and make the prefix (idempotent)
+#   harness.sh run <state-dir> prog [args]   run a Windows program in the harness
+#   harness.sh stop <state-dir>              stop Wine and Xvfb
+#
+# Never touches ~/.wine: everything lives below <state-dir>.
+set -euo pipefail
+
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+command=${1:?usage: harness.sh start|run|stop <state-dir> [program args...]}
+state=${2:?missing state directory}
+shift 2
+mkdir -p "$state"
+state=$(cd "$state" && pwd)
+
+export WINEPREFIX="$state/prefix"
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer prompts.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Only the harness's own ALSA configuration: a null default device with a
+# hint, so that Wine sees exactly one playback device.
+export ALSA_CONFIG_PATH="$state/asound.conf"
+
+xvfb_running() {
+  [[ -s "$state/display" && -f "$state/xvfb.pid" ]] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
+}
+
+start_xvfb() {
+  rm -f "$state/display" "$state/xvfb.pid"
+  # Detached from the caller's output, so that a test runner waiting for the
+  # caller's pipes is not held up by the server.
+  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+    3>"$state/display" </dev/null >"$state/xvfb.log" 2>&1 9>&- &
+  echo $! >"$state/xvfb.pid"
+  for _ in $(seq 100); do
+    [[ -s "$state/display" ]] && return 0
+    sleep 0.1
+  done
+  echo "harness: Xvfb did not start (see $state/xvfb.log)" >&2
+  return 1
+}
+
+write_alsa_config() {
+  cat >"$state/asound.conf" <<'ALSA'
+pcm.!default {
+    type null
+    hint {
+        show on
+        description "Null output"
+    }
+}
+ctl.!default {
+    type hw
+    card 0
+}
+ALSA
+}
+
+make_prefix() {
+  [[ -f "$WINEPREFIX/system.reg" ]] && return 0
+  echo "harness: creating the Wine prefix $WINEPREFIX (once per build tree)" >&2
+  "$WINE64" wineboot --init >"$state/wineboot.log" 2>&1
+  # Sound through ALSA (the null device) rather than a PulseAudio server.
+  "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$state/wineboot.log" 2>&1
+  "$WINESERVER" -w
+}
+
+ensure_started() {
+  exec 9>"$state/lock"
+  flock 9
+  [[ -f "$state/asound.conf" ]] || write_alsa_config
+  xvfb_running || start_xvfb
+  export DISPLAY=":$(head -n1 "$state/display")"
+  make_prefix
+  flock -u 9
+  exec 9>&-
+}
+
+case "$command" in
+  start)
+    ensure_started
+    ;;
+  run)
+    ensure_started
+    exec "$WINE64" "$@"
+    ;;
+  stop)
+    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -w 2>/dev/null || true
+    if [[ -f "$state/xvfb.pid" ]]; then
+      kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+      rm -f "$state/xvfb.pid" "$state/display"
+    fi
+    ;;
+  *)
+    echo "harness: unknown command $command" >&2
+    exit 2
+    ;;
+esac

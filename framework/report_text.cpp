@@ -4,22 +4,30 @@
 #include <stdio.h>
 #include <wchar.h>
 
+#include <exception>
 #include <stdexcept>
 
 namespace orvanta {
 namespace {
 
-void AppendFormatV(CString& text, const wchar_t* format, va_list args) {
-  va_list measure;
-  va_copy(measure, args);
-  const int length = _vscwprintf(format, measure);
-  va_end(measure);
-  if (length < 0) throw std::invalid_argument("report format rejected by the C runtime");
+// Appends the formatted text; hands back, rather than throws, what went wrong,
+// so that the caller can end its argument list first.
+std::exception_ptr AppendFormatV(CString& text, const wchar_t* format, va_list args) noexcept {
+  try {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = _vscwprintf(format, measure);
+    va_end(measure);
+    if (length < 0) throw std::invalid_argument("report format rejected by the C runtime");
 
-  const size_t start = text.size();
-  text.resize(start + static_cast<size_t>(length) + 1);
-  _vsnwprintf(&text[start], static_cast<size_t>(length) + 1, format, args);
-  text.resize(start + static_cast<size_t>(length));
+    const size_t start = text.size();
+    text.resize(start + static_cast<size_t>(length) + 1);
+    _vsnwprintf(&text[start], static_cast<size_t>(length) + 1, format, args);
+    text.resize(start + static_cast<size_t>(length));
+    return nullptr;
+  } catch (...) {
+    return std::current_exception();
+  }
 }
 
 }  // namespace
@@ -27,27 +35,29 @@ void AppendFormatV(CString& text, const wchar_t* format, va_list args) {
 void AppendFormat(CString& text, const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  try {
-    AppendFormatV(text, format, args);
-  } catch (...) {
-    va_end(args);
-    throw;
-  }
+  const std::exception_ptr error = AppendFormatV(text, format, args);
   va_end(args);
+  if (error) std::rethrow_exception(error);
 }
 
 CString FormatText(const wchar_t* format, ...) {
   CString text;
   va_list args;
   va_start(args, format);
-  try {
-    AppendFormatV(text, format, args);
-  } catch (...) {
-    va_end(args);
-    throw;
-  }
+  const std::exception_ptr error = AppendFormatV(text, format, args);
   va_end(args);
+  if (error) std::rethrow_exception(error);
   return text;
+}
+
+bool IsWhiteSpace(wchar_t c) {
+  return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+}
+
+std::wstring TrimLeadingWhiteSpace(const std::wstring& text) {
+  size_t start = 0;
+  while (start < text.size() && IsWhiteSpace(text[start])) ++start;
+  return text.substr(start);
 }
 
 }  // namespace orvanta

@@ -18,4 +18,11 @@ void AppendFormat(CString& text, const wchar_t* format, ...);
 // The same, into a new string.
 CString FormatText(const wchar_t* format, ...);
 
+// White space as reports trim it: space, tab, line feed, vertical tab, form
+// feed and carriage return.
+bool IsWhiteSpace(wchar_t c);
+
+// |text| without its leading white space.
+std::wstring TrimLeadingWhiteSpace(const std::wstring& text);
+
 }  // namespace orvanta

@@ -17,6 +17,16 @@ class CUserOrvanta {
   void GetMemoryInfo(CString& report);
   void GetDriveInfo(CString& report);
   void GetSystemDriveInfo(CString& report);
+
+  // Processor (collectors/processor/cpu_collectors.cpp, cpuid_live.cpp).
+  void GetCPUInfo(CString& report);
+  void GetCPUCount(CString& report);
+  void GetCPUPhysicalCount(CString& report);
+  void GetCPUFrequency(CString& report);
+  void GetCPUNameInfo(CString& report);
+
+  // System model (collectors/processor/system_model.cpp).
+  void GetSystemModelInfo(CString& report);
 };
 
 // A collector as the dispatch table names it.

@@ -1,0 +1,87 @@
+#include "collectors/processor/cpu_reports.h"
+
+#include <vector>
+
+#include "framework/reg_key.h"
+
+namespace orvanta {
+namespace {
+
+struct DescriptionLine {
+  const wchar_t* value;
+  bool drop_leading_space;
+};
+
+struct DescriptionKey {
+  const wchar_t* path;
+  DescriptionLine lines[3];
+};
+
+constexpr DescriptionKey kDescriptionKeys[] = {
+    {L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\OemInfo",
+     {{L"AcpiOem", false}, {L"WbemOem", true}, {L"WbemProduct", false}}},
+    {L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+     {{L"ProcessorNameString", true}, {L"Identifier", false}, {L"VendorIdentifier", false}}},
+};
+
+}  // namespace
+
+void WriteCPUInfoReport(CString& report, const RegistryReader& registry) {
+  for (const DescriptionKey& source : kDescriptionKeys) {
+    const std::unique_ptr<RegistryKeyReader> key = registry.Open(source.path, KEY_QUERY_VALUE);
+    if (!key) continue;
+    for (const DescriptionLine& line : source.lines) {
+      const std::optional<RegistryValue> value = key->Read(line.value);
+      if (!value) continue;
+      const std::wstring text = TextFromRegistryData(value->data.data(), value->data.size());
+      report += line.drop_leading_space ? TrimLeadingWhiteSpace(text) : text;
+      report += L'\n';
+    }
+  }
+}
+
+int CountProcessorCores(const ProcessorInformationSource& source) {
+  if (!source.Available()) return 0;
+  DWORD needed = 0;
+  source.Query(nullptr, &needed);
+  if (needed > kMaxProcessorRecords * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION)) return 0;
+
+  std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> records(kMaxProcessorRecords);
+  DWORD length = static_cast<DWORD>(records.size() * sizeof(records[0]));
+  if (!source.Query(records.data(), &length)) return 0;
+  // Only whole records within what was written count.
+  const size_t written = std::min<size_t>(length / sizeof(records[0]), records.size());
+  int cores = 0;
+  for (size_t i = 0; i < written; ++i) {
+    if (records[i].Relationship == RelationProcessorCore) ++cores;
+  }
+  return cores;
+}
+
+void WriteCPUPhysicalCountReport(CString& report, int cores) {
+  if (cores > 0)
+    AppendFormat(report, L"%d", cores);
+  else
+    report += L"-";
+}
+
+FrequencySample MeasureFrequency(ProcessorClock& clock) {
+  const DWORD start_ticks = clock.TickCount();
+  const uint64_t start_cycles = clock.TimeStampCounter();
+  while (static_cast<DWORD>(clock.TickCount() - start_ticks) <= 2000) {
+  }
+  const DWORD elapsed = clock.TickCount() - start_ticks;
+  const uint64_t end_cycles = clock.TimeStampCounter();
+  return {elapsed, static_cast<int64_t>(end_cycles - start_cycles)};
+}
+
+int64_t MegahertzOf(const FrequencySample& sample) {
+  const int64_t cycles_per_ms = sample.cycles / static_cast<int64_t>(sample.elapsed_ms);
+  return cycles_per_ms / 1000;
+}
+
+void WriteCPUFrequencyReport(CString& report, int64_t megahertz) {
+  AppendFormat(report, L"%I64d MHz\n", megahertz);
+}
+
+}  // namespace orvanta

@@ -55,10 +55,6 @@ pcm.!default {
         description "Null output"
     }
 }
-ctl.!default {
-    type hw
-    card 0
-}
 ALSA
 }
 

@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Checks that the method reference in docs/methods.md says what the control's
+dispatch table says: every identifier, both names, the return type and the
+collector that answers it.
+
+    check_methods_doc.py control/dispatch_table.cpp docs/methods.md
+"""
+import re
+import sys
+
+TABLE_ROW = re.compile(
+    r'\{(?P<id>[-\w]+), L"(?P<typelib>\w+)", L"(?P<dispatch>\w+)", (?P<vt>VT_\w+), '
+    r'(?:&CUserOrvanta::(?P<collector>\w+)|nullptr)\}')
+DOC_ROW = re.compile(
+    r'^\|\s*(?P<id>-?\d+)\s*\|\s*(?P<typelib>\w+)\s*\|\s*(?P<dispatch>\w*)\s*\|\s*(?P<returns>[\w ]+?)\s*\|'
+    r'\s*(?P<by>[^|]+?)\s*\|')
+RETURNS = {"VT_BSTR": "BSTR", "VT_I2": "VT_I2", "VT_EMPTY": "nothing"}
+NAMED_IDS = {"kDispidIsInstall": "18", "DISPID_ABOUTBOX": "-552"}
+
+
+def main():
+    table_path, doc_path = sys.argv[1:3]
+    table = [m.groupdict() for m in TABLE_ROW.finditer(open(table_path, encoding="utf-8").read())]
+    docs = [m.groupdict() for line in open(doc_path, encoding="utf-8") if (m := DOC_ROW.match(line))]
+    failures = []
+    if len(table) != 31:
+        failures.append(f"the dispatch table has {len(table)} rows, not 31")
+    if len(docs) != len(table):
+        failures.append(f"the reference lists {len(docs)} methods, the table {len(table)}")
+    for row, doc in zip(table, docs):
+        row_id = NAMED_IDS.get(row["id"], row["id"])
+        expected = {
+            "id": row_id,
+            "typelib": row["typelib"],
+            "dispatch": "" if row["dispatch"] == row["typelib"] else row["dispatch"],
+            "returns": RETURNS[row["vt"]],
+        }
+        actual = {key: doc[key].strip() for key in expected}
+        if actual != expected:
+            failures.append(f"row {row_id}: the reference says {actual}, the table {expected}")
+        collector = row["collector"]
+        answered_by = doc["by"].strip()
+        if collector and answered_by != f"`CUserOrvanta::{collector}`":
+            failures.append(f"row {row_id}: answered by {collector}, the reference says {answered_by}")
+        if not collector and "CUserOrvanta" in answered_by:
+            failures.append(f"row {row_id}: no collector in the table, the reference names {answered_by}")
+    for failure in failures:
+        print(f"FAIL: {failure}")
+    print(f"{doc_path}: {'ok' if not failures else f'{len(failures)} mismatch(es)'}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

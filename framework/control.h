@@ -30,8 +30,6 @@ class CControl : public ComObject<CControl, IDispatch, IProvideClassInfo2, IConn
 
   // IUnknown: also answers the primary dispatch interface.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  using ComObject::AddRef;
-  using ComObject::Release;
 
   // IDispatch. Name lookup with a non-zero locale is answered by the registered
   // type library when it loads, otherwise by the control's dispatch table.

@@ -13,5 +13,10 @@ for arch in x86 x64; do
     cmake -S "$root" -B "$root/build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
   fi
-  ninja -C "$root/build/$arch" --quiet
+  # Quiet when there is nothing to build; everything ninja says otherwise.
+  if ! output=$(ninja -C "$root/build/$arch" --quiet 2>&1); then
+    printf '%s\n' "$output" >&2
+    exit 1
+  fi
+  [[ -z "$output" ]] || grep -v '^ninja: no work to do\.$' <<<"$output" || true
 done

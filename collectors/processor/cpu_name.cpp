@@ -208,12 +208,11 @@ std::wstring RegisterText(uint32_t value) {
 }
 
 std::wstring TrimCpuidText(const std::wstring& text) {
-  size_t begin = 0;
-  while (begin < text.size() && IsWhiteSpace(text[begin])) ++begin;
-  const size_t zero = std::min(text.find(L'\0', begin), text.size());
+  const std::wstring rest = TrimLeadingWhiteSpace(text);
+  const size_t zero = std::min(rest.find(L'\0'), rest.size());
   size_t end = zero;
-  while (end > begin && IsWhiteSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin) + text.substr(zero);
+  while (end > 0 && IsWhiteSpace(rest[end - 1])) --end;
+  return rest.substr(0, end) + rest.substr(zero);
 }
 
 std::wstring ReadVendorString(const CpuidSource& cpuid) {

@@ -13,17 +13,6 @@
 namespace orvanta::testing {
 namespace {
 
-ComPtr<ITypeLib> LoadRegisteredLibrary() {
-  ComPtr<ITypeLib> library;
-  EXPECT_EQ(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0x0409, library.Receive()), S_OK);
-  return library;
-}
-
-ComPtr<ITypeInfo> TypeInfoOf(ITypeLib* library, REFGUID guid) {
-  ComPtr<ITypeInfo> info;
-  EXPECT_EQ(library->GetTypeInfoOfGuid(guid, info.Receive()), S_OK);
-  return info;
-}
 
 // Type attributes, released with their type information.
 class TypeAttr {
@@ -41,19 +30,31 @@ class TypeAttr {
   TYPEATTR* attr_ = nullptr;
 };
 
+// Every case reads the library as the registry names it.
+class TypeLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0x0409, library_.Receive()), S_OK); }
+
+  ComPtr<ITypeInfo> TypeInfoOf(REFGUID guid) {
+    ComPtr<ITypeInfo> info;
+    EXPECT_EQ(library_->GetTypeInfoOfGuid(guid, info.Receive()), S_OK);
+    return info;
+  }
+
+  ComPtr<ITypeLib> library_;
+};
+
 std::wstring HelpStringOf(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
   ScopedBstr help;
   EXPECT_EQ(info->GetDocumentation(id, nullptr, help.Receive(), nullptr, nullptr), S_OK);
   return std::wstring(help.View());
 }
 
-TEST(TypeLibrary, DescribesTheLibrary) {
-  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
-  ASSERT_TRUE(library);
+TEST_F(TypeLibrary, DescribesTheLibrary) {
   TLIBATTR* attr = nullptr;
-  ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+  ASSERT_EQ(library_->GetLibAttr(&attr), S_OK);
   std::unique_ptr<TLIBATTR, std::function<void(TLIBATTR*)>> release(
-      attr, [&](TLIBATTR* a) { library->ReleaseTLibAttr(a); });
+      attr, [&](TLIBATTR* a) { library_->ReleaseTLibAttr(a); });
   EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_ORVANTALib));
   EXPECT_EQ(attr->lcid, 0x0409u);
   EXPECT_EQ(attr->wMajorVerNum, 1);
@@ -63,17 +64,15 @@ TEST(TypeLibrary, DescribesTheLibrary) {
   EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, LIBFLAG_FCONTROL);
 
   ScopedBstr name, help_file;
-  ASSERT_EQ(library->GetDocumentation(-1, name.Receive(), nullptr, nullptr, help_file.Receive()), S_OK);
+  ASSERT_EQ(library_->GetDocumentation(-1, name.Receive(), nullptr, nullptr, help_file.Receive()), S_OK);
   EXPECT_EQ(name.View(), L"ORVANTALib");
   EXPECT_EQ(help_file.View(), L"Orvanta.hlp");
   // The library holds the two interfaces and the class, and no property page.
-  EXPECT_EQ(library->GetTypeInfoCount(), 3u);
+  EXPECT_EQ(library_->GetTypeInfoCount(), 3u);
 }
 
-TEST(TypeLibrary, DescribesTheDispatchInterfaceAsTheTableDoes) {
-  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
-  ASSERT_TRUE(library);
-  ComPtr<ITypeInfo> info = TypeInfoOf(library.Get(), DIID__DOrvanta);
+TEST_F(TypeLibrary, DescribesTheDispatchInterfaceAsTheTableDoes) {
+  ComPtr<ITypeInfo> info = TypeInfoOf(DIID__DOrvanta);
   ASSERT_TRUE(info);
   TypeAttr attr(info.Get());
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
@@ -101,10 +100,8 @@ TEST(TypeLibrary, DescribesTheDispatchInterfaceAsTheTableDoes) {
   }
 }
 
-TEST(TypeLibrary, DescribesTheEmptyEventInterface) {
-  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
-  ASSERT_TRUE(library);
-  ComPtr<ITypeInfo> info = TypeInfoOf(library.Get(), DIID__DOrvantaEvents);
+TEST_F(TypeLibrary, DescribesTheEmptyEventInterface) {
+  ComPtr<ITypeInfo> info = TypeInfoOf(DIID__DOrvantaEvents);
   ASSERT_TRUE(info);
   TypeAttr attr(info.Get());
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
@@ -113,10 +110,8 @@ TEST(TypeLibrary, DescribesTheEmptyEventInterface) {
   EXPECT_EQ(HelpStringOf(info.Get()), L"Event interface for Orvanta Control");
 }
 
-TEST(TypeLibrary, DescribesTheControlClass) {
-  ComPtr<ITypeLib> library = LoadRegisteredLibrary();
-  ASSERT_TRUE(library);
-  ComPtr<ITypeInfo> info = TypeInfoOf(library.Get(), CLSID_Orvanta);
+TEST_F(TypeLibrary, DescribesTheControlClass) {
+  ComPtr<ITypeInfo> info = TypeInfoOf(CLSID_Orvanta);
   ASSERT_TRUE(info);
   TypeAttr attr(info.Get());
   EXPECT_EQ(attr->typekind, TKIND_COCLASS);

@@ -34,11 +34,20 @@ std::wstring GuidText(REFGUID guid) {
 // record it; the long form where the file system has no short names.
 std::wstring ShortModulePath() {
   const std::wstring path = ModuleState::FileName();
+  // A short form can be longer than the long one ("ab.html" becomes
+  // "AB~1.HTM"): when the buffer is too small, the call answers the size it
+  // needs, terminator included, and is asked again with that size.
   std::wstring short_path(path.size() + 1, L'\0');
-  const DWORD length = GetShortPathNameW(path.c_str(), short_path.data(), static_cast<DWORD>(short_path.size()));
-  if (length == 0 || length >= short_path.size()) return path;
-  short_path.resize(length);
-  return short_path;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetShortPathNameW(path.c_str(), short_path.data(), static_cast<DWORD>(short_path.size()));
+    if (length == 0) return path;
+    if (length < short_path.size()) {
+      short_path.resize(length);
+      return short_path;
+    }
+    short_path.assign(length, L'\0');
+  }
+  return path;
 }
 
 HRESULT WriteEntries(const std::vector<RegistryEntry>& entries) {

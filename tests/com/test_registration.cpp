@@ -4,6 +4,7 @@
 #include <objsafe.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -131,6 +132,54 @@ TEST_F(Registration, LeavesAnotherServersEntriesOfTheClassInPlace) {
   EXPECT_TRUE(ClassesKeyExists(kControlKey + L"\\MiscStatus\\1"));
   EXPECT_TRUE(ClassesKeyExists(kProgIdKey));
   EXPECT_FALSE(ClassesKeyExists(kPageKey));
+}
+
+// A copy of the module in a folder of its own; both removed when the test ends.
+class ModuleCopyInFolder {
+ public:
+  explicit ModuleCopyInFolder(const std::wstring& folder)
+      : folder_(BinDirectory() + folder), path_(folder_ + L"\\ORVCOPY.OCX") {}
+  ModuleCopyInFolder(const ModuleCopyInFolder&) = delete;
+  ModuleCopyInFolder& operator=(const ModuleCopyInFolder&) = delete;
+  ~ModuleCopyInFolder() {
+    DeleteFileW(path_.c_str());
+    RemoveDirectoryW(folder_.c_str());
+  }
+
+  void Make() {
+    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileW(OcxPath().c_str(), path_.c_str(), FALSE));
+  }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring folder_;
+  std::wstring path_;
+};
+
+std::wstring ShortPathOf(const std::wstring& path) {
+  const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+  std::wstring short_path(size, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), short_path.data(), size);
+  EXPECT_TRUE(length > 0 && length < size);
+  short_path.resize(length);
+  return short_path;
+}
+
+TEST_F(Registration, RecordsTheShortPathAlsoWhenItIsLongerThanTheLongOne) {
+  // "ab.html" is a valid long name whose short form ("AB~...HTM") is longer.
+  ModuleCopyInFolder copy(L"ab.html");
+  ASSERT_NO_FATAL_FAILURE(copy.Make());
+  const std::wstring short_path = ShortPathOf(copy.path());
+  ASSERT_GT(short_path.size(), copy.path().size());
+  {
+    OcxModule other(copy.path());
+    ASSERT_NE(other.handle(), nullptr);
+    ASSERT_EQ(other.Register(), S_OK);
+  }
+  const std::vector<std::wstring> entries = DumpClassesKey(kControlKey + L"\\InprocServer32");
+  EXPECT_NE(std::find(entries.begin(), entries.end(), kControlKey + L"\\InprocServer32|@|" + short_path),
+            entries.end());
 }
 
 // A copy of the module whose embedded type library is another one; removed

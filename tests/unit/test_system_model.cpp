@@ -73,7 +73,7 @@ TEST(SystemModelReport, CutsLongOrUnterminatedValuesSafely) {
   const std::wstring long_text = std::wstring(300, L'M');
   FakeRegistry registry;
   registry.Value(kSystem, L"SystemManufacturer", REG_SZ, UnterminatedText(long_text))
-      .Value(kSystem, L"SystemProductName", REG_SZ, UnterminatedText(L"Model\0Hidden"));
+      .Value(kSystem, L"SystemProductName", REG_SZ, UnterminatedText(std::wstring(L"Model\0Hidden", 12)));
   EXPECT_EQ(SystemModel(registry),
             L"SystemModel : " + std::wstring(kSystemModelValueBytes / 2, L'M') + L"\nProduct : Model\n");
 

@@ -12,51 +12,36 @@ namespace {
 using DirectSoundEnumerateWFn = HRESULT(WINAPI*)(LPDSENUMCALLBACKW, void*);
 using DirectSoundCreateFn = HRESULT(WINAPI*)(const GUID*, IDirectSound**, IUnknown*);
 
-class LiveSoundDevice : public SoundDeviceProbe {
- public:
-  explicit LiveSoundDevice(ComPtr<IDirectSound> device) : device_(std::move(device)) {}
+// Opens the default playback device, asks for its caps and tries the 24-bit
+// trial buffer; nothing when there is no device. No cooperative level is set.
+std::optional<SamplingFacts> QueryDefaultDevice() {
+  const ScopedLibrary dsound(L"dsound.dll");
+  const auto create = dsound.Find<DirectSoundCreateFn>("DirectSoundCreate");
+  ComPtr<IDirectSound> device;
+  if (!create || create(nullptr, device.Receive(), nullptr) != DS_OK || !device) return std::nullopt;
 
-  HRESULT GetCaps(DSCAPS* caps) override { return device_->GetCaps(caps); }
-  HRESULT TryCreateBuffer(const DSBUFFERDESC& description) override {
-    ComPtr<IDirectSoundBuffer> buffer;
-    return device_->CreateSoundBuffer(&description, buffer.Receive(), nullptr);
-  }
+  SamplingFacts facts;
+  facts.caps.dwSize = sizeof(facts.caps);
+  facts.has_caps = device->GetCaps(&facts.caps) == DS_OK;
 
- private:
-  ComPtr<IDirectSound> device_;
-};
-
-// DirectSound as dsound.dll offers it. Objects it hands out must not outlive it.
-class LiveSoundSource : public SoundSource {
- public:
-  LiveSoundSource()
-      : dsound_(L"dsound.dll"),
-        enumerate_(dsound_.Find<DirectSoundEnumerateWFn>("DirectSoundEnumerateW")),
-        create_(dsound_.Find<DirectSoundCreateFn>("DirectSoundCreate")) {}
-
-  void EnumerateDevices(LPDSENUMCALLBACKW callback, void* context) const override {
-    if (enumerate_) enumerate_(callback, context);
-  }
-
-  std::unique_ptr<SoundDeviceProbe> OpenDefaultDevice() const override {
-    if (!create_) return nullptr;
-    ComPtr<IDirectSound> device;
-    if (create_(nullptr, device.Receive(), nullptr) != DS_OK || !device) return nullptr;
-    return std::make_unique<LiveSoundDevice>(std::move(device));
-  }
-
- private:
-  ScopedLibrary dsound_;
-  DirectSoundEnumerateWFn enumerate_;
-  DirectSoundCreateFn create_;
-};
+  WAVEFORMATEX format;
+  DSBUFFERDESC description;
+  PrepareTrialBuffer(&format, &description);
+  ComPtr<IDirectSoundBuffer> buffer;
+  facts.accepts_trial_buffer = device->CreateSoundBuffer(&description, buffer.Receive(), nullptr) == DS_OK;
+  return facts;
+}
 
 }  // namespace
 
-void CUserOrvanta::GetSoundcardInfo(CString& report) { WriteSoundcardReport(report, LiveSoundSource()); }
+void CUserOrvanta::GetSoundcardInfo(CString& report) {
+  const ScopedLibrary dsound(L"dsound.dll");
+  if (const auto enumerate = dsound.Find<DirectSoundEnumerateWFn>("DirectSoundEnumerateW"))
+    enumerate(SoundDeviceEnumCallback, &report);
+}
 
 void CUserOrvanta::GetSamplingFrequencyInfo(CString& report) {
-  WriteSamplingFrequencyReport(report, LiveSoundSource());
+  WriteSamplingFrequencyReport(report, QueryDefaultDevice());
 }
 
 }  // namespace orvanta

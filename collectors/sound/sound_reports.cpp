@@ -1,4 +1,4 @@
-// The logic of the sound reports, over a SoundSource.
+// The logic of the sound reports.
 #include "collectors/sound/sound_reports.h"
 
 namespace orvanta {
@@ -18,16 +18,11 @@ static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC) == 36, "DSBUFFERDESC wi
 BOOL CALLBACK SoundDeviceEnumCallback(GUID* guid, const wchar_t* description, const wchar_t* /*module*/,
                                       void* context) {
   if (!context) return FALSE;
-  // The primary sound driver: not a device of its own.
   if (!guid) return TRUE;
   CString& report = *static_cast<CString*>(context);
   if (description) report += description;
   report += L'\n';
   return FALSE;
-}
-
-void WriteSoundcardReport(CString& report, const SoundSource& source) {
-  source.EnumerateDevices(SoundDeviceEnumCallback, &report);
 }
 
 void PrepareTrialBuffer(WAVEFORMATEX* format, DSBUFFERDESC* description) {
@@ -46,22 +41,15 @@ void PrepareTrialBuffer(WAVEFORMATEX* format, DSBUFFERDESC* description) {
   description->lpwfxFormat = format;
 }
 
-void WriteSamplingFrequencyReport(CString& report, const SoundSource& source) {
-  const std::unique_ptr<SoundDeviceProbe> device = source.OpenDefaultDevice();
+void WriteSamplingFrequencyReport(CString& report, const std::optional<SamplingFacts>& device) {
   if (!device) return;
-
-  DSCAPS caps = {};
-  caps.dwSize = sizeof(caps);
-  if (device->GetCaps(&caps) == DS_OK && caps.dwFlags != 0) {
+  if (device->has_caps && device->caps.dwFlags != 0) {
     report += L"Support 16bit\n";
-    AppendFormat(report, L"MinSampleRate %u\n", static_cast<unsigned>(caps.dwMinSecondarySampleRate));
-    AppendFormat(report, L"MaxSampleRate %u\n", static_cast<unsigned>(caps.dwMaxSecondarySampleRate));
+    // Unsigned: a rate is never negative, however large.
+    AppendFormat(report, L"MinSampleRate %u\n", static_cast<unsigned>(device->caps.dwMinSecondarySampleRate));
+    AppendFormat(report, L"MaxSampleRate %u\n", static_cast<unsigned>(device->caps.dwMaxSecondarySampleRate));
   }
-
-  WAVEFORMATEX format;
-  DSBUFFERDESC description;
-  PrepareTrialBuffer(&format, &description);
-  if (device->TryCreateBuffer(description) == DS_OK) report += L"Support 24bit\n";
+  if (device->accepts_trial_buffer) report += L"Support 24bit\n";
 }
 
 }  // namespace orvanta

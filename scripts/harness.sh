@@ -6,6 +6,9 @@
 #   harness.sh run <state-dir> prog [args]   run a Windows program in the harness
 #   harness.sh stop <state-dir>              stop Wine and Xvfb
 #
+# ORVANTA_HARNESS_SOUND=none in the environment of "run": the program finds
+# no sound device at all.
+#
 # Never touches ~/.wine: everything lives below <state-dir>.
 set -euo pipefail
 

@@ -27,6 +27,10 @@ class CUserOrvanta {
 
   // System model (collectors/processor/system_model.cpp).
   void GetSystemModelInfo(CString& report);
+
+  // Sound (collectors/sound/sound_collectors.cpp).
+  void GetSoundcardInfo(CString& report);
+  void GetSamplingFrequencyInfo(CString& report);
 };
 
 // A collector as the dispatch table names it.

@@ -6,6 +6,9 @@
 #   harness.sh run <state-dir> prog [args]   run a Windows program in the harness
 #   harness.sh stop <state-dir>              stop Wine and Xvfb
 #
+# ORVANTA_HARNESS_SOUND=none in the environment of "run": the program finds
+# no sound device at all.
+#
 # Never touches ~/.wine: everything lives below <state-dir>.
 set -euo pipefail
 
@@ -24,8 +27,11 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Only the harness's own ALSA configuration: a null default device with a
-# hint, so that Wine sees exactly one playback device.
+# hint, so that Wine sees exactly one playback device. With
+# ORVANTA_HARNESS_SOUND=none, a configuration without any device: Wine's ALSA
+# driver runs in each Wine process, so that process finds no sound device.
 export ALSA_CONFIG_PATH="$state/asound.conf"
+[[ ${ORVANTA_HARNESS_SOUND:-} != none ]] || ALSA_CONFIG_PATH="$state/asound-none.conf"
 
 xvfb_running() {
   [[ -s "$state/display" && -f "$state/xvfb.pid" ]] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
@@ -56,6 +62,7 @@ pcm.!default {
     }
 }
 ALSA
+  echo "# No sound device." >"$state/asound-none.conf"
 }
 
 make_prefix() {
@@ -70,7 +77,7 @@ make_prefix() {
 ensure_started() {
   exec 9>"$state/lock"
   flock 9
-  [[ -f "$state/asound.conf" ]] || write_alsa_config
+  [[ -f "$state/asound.conf" && -f "$state/asound-none.conf" ]] || write_alsa_config
   xvfb_running || start_xvfb
   export DISPLAY=":$(head -n1 "$state/display")"
   make_prefix

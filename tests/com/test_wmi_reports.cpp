@@ -65,6 +65,7 @@ std::wstring Trimmed(const std::wstring& text) {
 struct MachineTexts {
   std::wstring os_text;
   std::wstring security_text;
+  bool has_security_centre = false;  // the antivirus namespace answered the query
 };
 
 MachineTexts ReadMachineTexts() {
@@ -89,7 +90,7 @@ MachineTexts ReadMachineTexts() {
   }
   RecordingHandle antivirus(major_version >= 6 ? L"ROOT\\SecurityCenter2" : L"ROOT\\SecurityCenter",
                             L"SELECT * FROM AntiVirusProduct", {L"displayName", L"versionNumber"});
-  WMIQueryRunner::Run(antivirus);
+  texts.has_security_centre = WMIQueryRunner::Run(antivirus) == 1;
   if (!antivirus.objects.empty()) {
     texts.security_text = Trimmed(antivirus.objects.back().at(L"displayName"));
     const std::wstring version = Trimmed(antivirus.objects.back().at(L"versionNumber"));
@@ -184,6 +185,18 @@ TEST(WMIReports, OSInfoIsTheMachinesOSText) {
   ASSERT_FALSE(expected.os_text.empty()) << "Wine's WMI gave no caption";
   EXPECT_EQ(CallReport(control.Get(), kGetOSInfo), expected.os_text);
   EXPECT_EQ(CallReport(control.Get(), kGetSecuritySoftInfo), expected.security_text);
+}
+
+TEST(WMIReports, SecuritySoftInfoIsAnEmptyStringWithoutASecurityCentre) {
+  const MachineTexts expected = ReadMachineTexts();
+  if (expected.has_security_centre) GTEST_SKIP() << "this machine has a security centre";
+  ComPtr<IDispatch> control = CreateControl();
+  ASSERT_TRUE(control);
+  ScopedVariant result;
+  ASSERT_EQ(InvokeMethod(control.Get(), kGetSecuritySoftInfo, result.Receive()), S_OK);
+  ASSERT_EQ(result.Type(), VT_BSTR);
+  ASSERT_NE(V_BSTR(&result.Get()), nullptr);
+  EXPECT_EQ(SysStringByteLen(V_BSTR(&result.Get())), 0u);
 }
 
 // A thread in the multithreaded apartment gets no WMI query, so a control

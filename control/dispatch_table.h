@@ -20,6 +20,9 @@ struct OrvantaMethod {
 };
 
 inline constexpr DISPID kDispidIsInstall = 18;
+// Answered from the process's WMI report cache, not by a collector.
+inline constexpr DISPID kDispidGetOSInfo = 1;
+inline constexpr DISPID kDispidGetSecuritySoftInfo = 30;
 
 extern const std::array<OrvantaMethod, 31> kOrvantaMethods;
 

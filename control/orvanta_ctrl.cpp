@@ -8,6 +8,7 @@
 #include "framework/dispatch.h"
 #include "framework/module.h"
 #include "framework/scoped_bstr.h"
+#include "wmi/wmi_info_cache.h"
 
 namespace orvanta {
 namespace {
@@ -23,6 +24,17 @@ CString CollectReport(Collector collector) {
   CUserOrvanta user;
   if (collector) (user.*collector)(report);
   return report;
+}
+
+// A byte-exact copy of a cached report for the caller; null when the cache
+// holds none. A copy that cannot be allocated fails the call with
+// E_OUTOFMEMORY.
+BSTR CopyCachedReport(const ScopedBstr& cached) {
+  if (!cached.Get()) return nullptr;
+  const char* bytes = reinterpret_cast<const char*>(cached.Get());
+  BSTR copy = SysAllocStringByteLen(bytes, SysStringByteLen(cached.Get()));
+  if (!copy) throw AutomationError(E_OUTOFMEMORY);
+  return copy;
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -60,6 +72,13 @@ void COrvantaCtrl::CallMethod(DISPID id, VARIANT* result) {
       V_VT(result) = VT_I2;
       V_I2(result) = 1;
       return;
+    case kDispidGetOSInfo:
+    case kDispidGetSecuritySoftInfo: {
+      const WMIInfoCache& cache = GetWMIInfoCache();
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = CopyCachedReport(id == kDispidGetOSInfo ? cache.OSInfo : cache.SecuritySoftInfo);
+      return;
+    }
     default: {
       const OrvantaMethod* method = FindByDispatchId(kOrvantaMethods, id);
       ScopedBstr report(CollectReport(method->collector));

@@ -143,9 +143,9 @@ TEST_F(DispatchInterface, IsInstallAnswersTheShortOne) {
 }
 
 TEST_F(DispatchInterface, AnswersAnEmptyReportWithAnEmptyString) {
-  // The security software report has no collector yet: its report is empty.
+  // The Wine machine has no modem: its report is empty.
   ScopedVariant result;
-  ASSERT_EQ(InvokeMethod(control_.Get(), 30, result.Receive()), S_OK);
+  ASSERT_EQ(InvokeMethod(control_.Get(), 13, result.Receive()), S_OK);
   ASSERT_EQ(result.Type(), VT_BSTR);
   ASSERT_NE(V_BSTR(&result.Get()), nullptr);
   EXPECT_EQ(SysStringLen(V_BSTR(&result.Get())), 0u);

@@ -19,6 +19,7 @@ grep -qx '== Survey complete' <<<"$output" || fail "the survey did not run to it
 [[ $(grep -c '^== Get' <<<"$output") -eq 29 ]] || fail "not every report was printed"
 grep -A1 -x '== GetMemoryInfo' <<<"$output" | grep -qE '^[0-9]+ MB$' || fail "no memory report"
 grep -A1 -x '== IsInstall' <<<"$output" | grep -qx '1' || fail "IsInstall did not answer 1"
+grep -A1 -x '== GetOSInfo' <<<"$output" | grep -qE '^[^ =].* \(Build:[0-9]+\)$' || fail "no OS report"
 grep -qE '^C:\\\[Fixed\]\[Free:[0-9]+\.[0-9]{2}(MB|GB)\]\[Total:[0-9]+\.[0-9]{2}(MB|GB)\]$' <<<"$output" ||
   fail "no fixed C: drive in the drive report"
 grep -qE '^SystemDrive:\[Free:[0-9.]+(MB|GB)\]\[Total:[0-9.]+(MB|GB)\]$' <<<"$output" || fail "no system drive report"

@@ -2,10 +2,6 @@
 // every answer. See HelpText() in survey_report.cpp for the command line.
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-#include <stdio.h>
-
 #include <string>
 #include <vector>
 
@@ -37,9 +33,18 @@ void Write(DWORD which, std::wstring_view text) {
   WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Writes UTF-8 |bytes| as they are, or to a console as the wide text they hold.
 void WriteBytes(DWORD which, const std::string& bytes) {
+  const HANDLE handle = GetStdHandle(which);
   DWORD written = 0;
-  WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  if (IsConsole(handle) && !bytes.empty()) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void Fail(const std::wstring& message) { Write(STD_ERROR_HANDLE, L"orvanta-survey: " + message + L"\n"); }

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   wine wine64 libwine-dev
   xvfb xauth
-  googletest python3-pefile
+  googletest python3-pefile nlohmann-json3-dev
   # What Wine needs for Direct3D through Mesa and for display modes under Xvfb,
   # named here in case the machine does not install recommended packages.
   libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1

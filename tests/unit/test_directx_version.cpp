@@ -240,5 +240,18 @@ TEST(FileVersionResource, RejectsMissingArgumentsAndFiles) {
   EXPECT_EQ(ReadFileVersion(L"C:\\no such directory\\none.dll", &words), E_FAIL);
 }
 
+TEST(FileVersionResource, SystemFilesOfThisMachineGiveTheirRelease) {
+  // Wine's system directory holds a d3d9.dll with a version resource.
+  wchar_t directory[MAX_PATH] = {};
+  ASSERT_GT(GetSystemDirectoryW(directory, MAX_PATH), 0u);
+  FileVersionWords words;
+  ASSERT_EQ(ReadFileVersion((std::wstring(directory) + L"\\d3d9.dll").c_str(), &words), S_OK);
+  EXPECT_EQ(SystemDirectoryFiles().VersionOf(L"\\d3d9.dll"), (uint64_t{words.ms} << 32) | words.ls);
+  DWORD major = 0, minor = 0;
+  wchar_t letter = 0;
+  EXPECT_EQ(InferVersionFromFiles(&major, &minor, &letter), S_OK);
+  EXPECT_EQ(std::to_wstring(major) + L"." + std::to_wstring(minor) + letter, L"9.0 ");
+}
+
 }  // namespace
 }  // namespace orvanta

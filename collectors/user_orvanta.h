@@ -31,6 +31,17 @@ class CUserOrvanta {
   // Sound (collectors/sound/sound_collectors.cpp).
   void GetSoundcardInfo(CString& report);
   void GetSamplingFrequencyInfo(CString& report);
+
+  // Graphics and DirectX (collectors/graphics/).
+  void GetDirectXInfo(CString& report);
+  void GetVertexShaderVersion(CString& report);
+  void GetPixelShaderVersion(CString& report);
+  void GetUnifiedShaderVersion(CString& report);
+  void GetNowDisplayMode(CString& report);
+  void GetDisplayModeList(CString& report);
+  void GetVRAMInfo(CString& report);
+  void GetALLVRAMInfo(CString& report);
+  void GetVideoDriverInfo(CString& report);
 };
 
 // A collector as the dispatch table names it.

@@ -10,6 +10,8 @@ namespace orvanta {
 // that is in another kind of apartment already stays there untouched.
 class ComApartment {
  public:
+  // As CoInitialize: a single-threaded apartment.
+  ComApartment() : ComApartment(COINIT_APARTMENTTHREADED) {}
   explicit ComApartment(DWORD flags) : result_(CoInitializeEx(nullptr, flags)) {}
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;

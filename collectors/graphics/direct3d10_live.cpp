@@ -1,0 +1,68 @@
+// Direct3D 10.1 and 10 from d3d10_1.dll and d3d10.dll, loaded by file name.
+#include <windows.h>
+#include <d3d10_1.h>
+
+#include "collectors/graphics/direct3d.h"
+#include "framework/com_ptr.h"
+#include "framework/scoped_library.h"
+
+namespace orvanta {
+namespace {
+
+// Both entry points take the Direct3D 10 SDK version.
+constexpr UINT kDirect3D10SdkVersion = 29;
+
+using D3D10CreateDevice1Fn = HRESULT(WINAPI*)(IDXGIAdapter*, D3D10_DRIVER_TYPE, HMODULE, UINT,
+                                              D3D10_FEATURE_LEVEL1, UINT, ID3D10Device1**);
+using D3D10CreateDeviceFn = HRESULT(WINAPI*)(IDXGIAdapter*, D3D10_DRIVER_TYPE, HMODULE, UINT, UINT, ID3D10Device**);
+
+class LiveDirect3D10_1 : public Direct3D10Runtime {
+ public:
+  explicit LiveDirect3D10_1(ScopedLibrary library)
+      : library_(std::move(library)), create_(library_.Find<D3D10CreateDevice1Fn>("D3D10CreateDevice1")) {}
+
+  bool CanCreateDevice(UINT driver_type, UINT feature_level) override {
+    if (!create_) return false;
+    ComPtr<ID3D10Device1> device;
+    return SUCCEEDED(create_(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
+                             static_cast<D3D10_FEATURE_LEVEL1>(feature_level), kDirect3D10SdkVersion,
+                             device.Receive()));
+  }
+
+ private:
+  ScopedLibrary library_;
+  D3D10CreateDevice1Fn create_;
+};
+
+class LiveDirect3D10 : public Direct3D10Runtime {
+ public:
+  explicit LiveDirect3D10(ScopedLibrary library)
+      : library_(std::move(library)), create_(library_.Find<D3D10CreateDeviceFn>("D3D10CreateDevice")) {}
+
+  bool CanCreateDevice(UINT driver_type, UINT) override {
+    if (!create_) return false;
+    ComPtr<ID3D10Device> device;
+    return SUCCEEDED(create_(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
+                             kDirect3D10SdkVersion, device.Receive()));
+  }
+
+ private:
+  ScopedLibrary library_;
+  D3D10CreateDeviceFn create_;
+};
+
+}  // namespace
+
+std::unique_ptr<Direct3D10Runtime> LiveDirect3DRuntimes::LoadDirect3D10_1() {
+  ScopedLibrary library(L"d3d10_1.dll");
+  if (!library) return nullptr;
+  return std::make_unique<LiveDirect3D10_1>(std::move(library));
+}
+
+std::unique_ptr<Direct3D10Runtime> LiveDirect3DRuntimes::LoadDirect3D10() {
+  ScopedLibrary library(L"d3d10.dll");
+  if (!library) return nullptr;
+  return std::make_unique<LiveDirect3D10>(std::move(library));
+}
+
+}  // namespace orvanta

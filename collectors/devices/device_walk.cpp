@@ -1,0 +1,261 @@
+#include "collectors/devices/device_walk.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+
+namespace orvanta {
+namespace {
+
+constexpr DWORD kFieldBytes = kDeviceFieldChars * sizeof(wchar_t);
+// Room for names and data in the name searches.
+constexpr DWORD kNameChars = 520;
+constexpr DWORD kSearchDataBytes = 520;
+
+constexpr const wchar_t kEnumRootNt[] = L"SYSTEM\\CurrentControlSet\\Enum";
+constexpr const wchar_t kEnumRoot9x[] = L"Enum";
+constexpr const wchar_t kClassRootNt[] = L"SYSTEM\\CurrentControlSet\\Control\\Class";
+constexpr const wchar_t kClassRoot9x[] = L"System\\CurrentControlSet\\Services\\Class";
+constexpr const wchar_t kServiceRootNt[] = L"SYSTEM\\CurrentControlSet\\Services";
+constexpr const wchar_t kConfigManagerEnum[] = L"Config Manager\\Enum";
+
+// The values of each part, in the order they are read.
+struct DriverValue {
+  const wchar_t* name;
+  DeviceField DriverKeyFields::*field;
+};
+constexpr DriverValue kDriverValues[] = {
+    {L"DeviceDesc", &DriverKeyFields::DeviceDesc},     {L"DriverDate", &DriverKeyFields::DriverDate},
+    {L"DriverVersion", &DriverKeyFields::DriverVersion}, {L"InfPath", &DriverKeyFields::InfPath},
+    {L"ProviderName", &DriverKeyFields::ProviderName},
+};
+
+struct DeviceValue {
+  const wchar_t* name;
+  DeviceField DeviceKeyFields::*field;
+};
+constexpr DeviceValue kDeviceValues[] = {
+    {L"ClassGUID", &DeviceKeyFields::ClassGUID}, {L"DeviceDesc", &DeviceKeyFields::DeviceDesc},
+    {L"Driver", &DeviceKeyFields::Driver},       {L"Mfg", &DeviceKeyFields::Mfg},
+    {L"Service", &DeviceKeyFields::Service},     {L"FriendlyName", &DeviceKeyFields::FriendlyName},
+};
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+void ClearField(DeviceField& field) { std::memset(field, 0, sizeof(field)); }
+
+// Text of |bytes| bytes at |data| into |field|: up to the first zero, the end
+// of the data or the field's last character, whichever comes first.
+void StoreText(DeviceField& field, const BYTE* data, DWORD bytes) {
+  DWORD chars = bytes / sizeof(wchar_t);
+  if (chars > kDeviceFieldChars - 1) chars = kDeviceFieldChars - 1;
+  std::memcpy(field, data, chars * sizeof(wchar_t));
+  field[chars] = L'\0';
+}
+
+// A string value longer than the field: read whole, then cut. Rare; the only
+// read that needs a buffer of its own.
+bool ReadLongString(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DWORD size, DeviceField& field) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
+    DWORD type = REG_NONE;
+    DWORD read = size;
+    const LONG status = registry.QueryValue(key, name, &type, buffer.get(), &read);
+    if (status == ERROR_MORE_DATA && read > size) {
+      size = read;  // the value grew between the two queries
+      continue;
+    }
+    if (status != ERROR_SUCCESS || !IsStringType(type)) return false;
+    StoreText(field, buffer.get(), read);
+    return true;
+  }
+  return false;
+}
+
+// Opens |subkey| below the root that |open_root| finds.
+bool OpenBelowRoot(const DeviceRegistry& registry, bool (*open_root)(DeviceKey&), const wchar_t* subkey,
+                   DeviceKey& key) {
+  DeviceKey root(registry);
+  if (!open_root(root)) return false;
+  return key.Open(root.Get(), subkey);
+}
+
+}  // namespace
+
+bool ReadRegistryString(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DeviceField& field) {
+  ClearField(field);
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  if (registry.QueryValue(key, name, &type, nullptr, &size) != ERROR_SUCCESS || !IsStringType(type)) return false;
+
+  bool read = false;
+  if (size <= kFieldBytes) {
+    DWORD bytes = kFieldBytes;
+    read = registry.QueryValue(key, name, &type, reinterpret_cast<BYTE*>(field), &bytes) == ERROR_SUCCESS &&
+           IsStringType(type);
+    if (read) field[bytes / sizeof(wchar_t) < kDeviceFieldChars ? bytes / sizeof(wchar_t) : kDeviceFieldChars - 1] = L'\0';
+  } else {
+    read = ReadLongString(registry, key, name, size, field);
+  }
+  if (!read) ClearField(field);
+  return read;
+}
+
+bool ReadRegistryDword(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DWORD* value) {
+  BYTE data[sizeof(DWORD)] = {};
+  DWORD size = sizeof(data);
+  DWORD type = REG_NONE;
+  *value = 0;
+  if (registry.QueryValue(key, name, &type, data, &size) != ERROR_SUCCESS) return false;
+  if (type != REG_DWORD && type != REG_BINARY) return false;
+  std::memset(data + size, 0, sizeof(data) - size);
+  std::memcpy(value, data, sizeof(data));
+  return true;
+}
+
+bool RegistryValueExists(const DeviceRegistry& registry, HKEY key, const wchar_t* name) {
+  for (DWORD index = 0;; ++index) {
+    wchar_t value_name[kNameChars];
+    DWORD chars = kNameChars;
+    BYTE data[kSearchDataBytes];
+    DWORD size = sizeof(data);
+    DWORD type = REG_NONE;
+    if (registry.EnumValue(key, index, value_name, &chars, &type, data, &size) != ERROR_SUCCESS) return false;
+    if (_wcsicmp(value_name, name) == 0) return true;
+  }
+}
+
+bool RegistrySubkeyExists(const DeviceRegistry& registry, HKEY key, const wchar_t* name) {
+  for (DWORD index = 0;; ++index) {
+    wchar_t subkey[kNameChars];
+    DWORD chars = kNameChars;
+    if (registry.EnumKey(key, index, subkey, &chars) != ERROR_SUCCESS) return false;
+    if (_wcsicmp(subkey, name) == 0) return true;
+  }
+}
+
+bool OpenDeviceEnumRoot(DeviceKey& root) {
+  return root.Open(HKEY_LOCAL_MACHINE, kEnumRootNt) || root.Open(HKEY_LOCAL_MACHINE, kEnumRoot9x);
+}
+
+bool OpenDeviceClassRoot(DeviceKey& root) {
+  return root.Open(HKEY_LOCAL_MACHINE, kClassRootNt) || root.Open(HKEY_LOCAL_MACHINE, kClassRoot9x);
+}
+
+bool OpenServiceRoot(DeviceKey& root) {
+  // Systems that only emulate HKEY_DYN_DATA (Wine) open it with an empty
+  // configuration manager; it is the device root only where the
+  // configuration manager lists device nodes.
+  if (root.Open(HKEY_DYN_DATA, nullptr)) {
+    DeviceKey nodes(root.registry());
+    wchar_t name[kNameChars];
+    DWORD chars = kNameChars;
+    if (nodes.Open(root.Get(), kConfigManagerEnum) &&
+        root.registry().EnumKey(nodes.Get(), 0, name, &chars) == ERROR_SUCCESS)
+      return true;
+  }
+  return root.Open(HKEY_LOCAL_MACHINE, kServiceRootNt);
+}
+
+bool ReadClassDescription(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* class_subkey) {
+  DeviceKey key(registry);
+  if (!OpenBelowRoot(registry, OpenDeviceClassRoot, class_subkey, key)) return false;
+  ReadRegistryString(registry, key.Get(), nullptr, entry.ClassDescription);
+  return true;
+}
+
+bool ReadDriverKeyInfo(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* driver_subkey) {
+  DeviceKey key(registry);
+  if (!OpenBelowRoot(registry, OpenDeviceClassRoot, driver_subkey, key)) return false;
+  std::memset(&entry.DriverKeyInfo, 0, sizeof(entry.DriverKeyInfo));
+  for (const DriverValue& value : kDriverValues)
+    ReadRegistryString(registry, key.Get(), value.name, entry.DriverKeyInfo.*value.field);
+  return true;
+}
+
+bool ReadDeviceKeyInfo(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* instance_path) {
+  DeviceKey key(registry);
+  if (!OpenBelowRoot(registry, OpenDeviceEnumRoot, instance_path, key)) return false;
+  std::memset(&entry.DeviceKeyInfo, 0, sizeof(entry.DeviceKeyInfo));
+  for (const DeviceValue& value : kDeviceValues)
+    ReadRegistryString(registry, key.Get(), value.name, entry.DeviceKeyInfo.*value.field);
+  return true;
+}
+
+DWORD NextServiceWithDevices(ServiceCursor& cursor) {
+  const DeviceRegistry& registry = cursor.root.registry();
+  cursor.service.Reset();
+  for (;;) {
+    wchar_t name[kNameChars];
+    DWORD chars = kNameChars;
+    const DWORD index = cursor.next_index++;
+    if (registry.EnumKey(cursor.root.Get(), index, name, &chars) != ERROR_SUCCESS) return 0;
+    if (!cursor.service.Open(cursor.root.Get(), name)) continue;
+    if (RegistrySubkeyExists(registry, cursor.service.Get(), L"Enum")) {
+      const DWORD count = CountServiceDevices(registry, cursor.service.Get());
+      if (count > 0) return count;
+    }
+    cursor.service.Reset();
+  }
+}
+
+DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service) {
+  DeviceKey enum_key(registry);
+  if (!enum_key.Open(service, L"Enum")) return 0;
+  DWORD count = 0;
+  if (RegistryValueExists(registry, service, L"Group") && ReadRegistryDword(registry, enum_key.Get(), L"Count", &count))
+    return count;
+  for (count = 0;; ++count) {
+    wchar_t name[kNameChars];
+    DWORD chars = kNameChars;
+    if (registry.EnumKey(enum_key.Get(), count, name, &chars) != ERROR_SUCCESS) return count;
+  }
+}
+
+bool ReadServiceDevice(const DeviceRegistry& registry, DeviceEntry& entry, HKEY service, DWORD index) {
+  std::memset(&entry, 0, sizeof(entry));
+  DeviceKey enum_key(registry);
+  if (!enum_key.Open(service, L"Enum")) return false;
+
+  wchar_t index_name[12];
+  _ultow(index, index_name, 10);
+  DeviceField instance_path;
+  if (!ReadRegistryString(registry, enum_key.Get(), index_name, instance_path))
+    return ReadDeviceByHardwareKey(registry, entry, enum_key.Get(), index);
+
+  if (!ReadDeviceKeyInfo(registry, entry, instance_path)) return false;
+  ReadClassDescription(registry, entry, entry.DeviceKeyInfo.ClassGUID);
+  ReadDriverKeyInfo(registry, entry, entry.DeviceKeyInfo.Driver);
+  return true;
+}
+
+bool ReadDeviceByHardwareKey(const DeviceRegistry& registry, DeviceEntry& entry, HKEY enum_key, DWORD index) {
+  wchar_t name[kNameChars];
+  DWORD chars = kNameChars;
+  if (registry.EnumKey(enum_key, index, name, &chars) != ERROR_SUCCESS) return false;
+  DeviceField hardware_key;
+  {
+    DeviceKey node(registry);
+    if (!node.Open(enum_key, name)) return false;
+    if (!ReadRegistryString(registry, node.Get(), L"HardWareKey", hardware_key)) return false;
+  }
+  if (!ReadDeviceKeyInfo(registry, entry, hardware_key)) return false;
+  ReadClassDescription(registry, entry, entry.DeviceKeyInfo.ClassGUID);
+  ReadDriverKeyInfo(registry, entry, entry.DeviceKeyInfo.Driver);
+  return true;
+}
+
+bool MatchClassGuid(const wchar_t* text, const GUID& guid) {
+  // Zero-padded, as the registry writes GUIDs, so that every GUID matches its
+  // own text and not only those without leading zeros.
+  wchar_t formatted[40];
+  _snwprintf(formatted, sizeof(formatted) / sizeof(formatted[0]),
+             L"{%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", static_cast<unsigned long>(guid.Data1),
+             guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
+             guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+  formatted[39] = L'\0';
+  return _wcsicmp(formatted, text) == 0;
+}
+
+}  // namespace orvanta

@@ -73,12 +73,12 @@ bool ReadLongString(const DeviceRegistry& registry, HKEY key, const wchar_t* nam
   return false;
 }
 
-// Opens |subkey| below the root that |open_root| finds.
-bool OpenBelowRoot(const DeviceRegistry& registry, bool (*open_root)(DeviceKey&), const wchar_t* subkey,
-                   DeviceKey& key) {
-  DeviceKey root(registry);
-  if (!open_root(root)) return false;
-  return key.Open(root.Get(), subkey);
+// The parts that follow from an instance path; true when its key was read.
+bool ReadInstance(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instance_path) {
+  if (!ReadDeviceKeyInfo(roots, entry, instance_path)) return false;
+  ReadClassDescription(roots, entry, entry.DeviceKeyInfo.ClassGUID);
+  ReadDriverKeyInfo(roots, entry, entry.DeviceKeyInfo.Driver);
+  return true;
 }
 
 }  // namespace
@@ -158,33 +158,53 @@ bool OpenServiceRoot(DeviceKey& root) {
   return root.Open(HKEY_LOCAL_MACHINE, kServiceRootNt);
 }
 
-bool ReadClassDescription(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* class_subkey) {
-  DeviceKey key(registry);
-  if (!OpenBelowRoot(registry, OpenDeviceClassRoot, class_subkey, key)) return false;
-  ReadRegistryString(registry, key.Get(), nullptr, entry.ClassDescription);
+HKEY DeviceRoots::EnumRoot() {
+  if (!enum_tried_) {
+    enum_tried_ = true;
+    OpenDeviceEnumRoot(enum_root_);
+  }
+  return enum_root_.Get();
+}
+
+HKEY DeviceRoots::ClassRoot() {
+  if (!class_tried_) {
+    class_tried_ = true;
+    OpenDeviceClassRoot(class_root_);
+  }
+  return class_root_.Get();
+}
+
+bool ReadClassDescription(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* class_subkey) {
+  const HKEY root = roots.ClassRoot();
+  DeviceKey key(roots.registry());
+  if (!root || !key.Open(root, class_subkey)) return false;
+  ReadRegistryString(roots.registry(), key.Get(), nullptr, entry.ClassDescription);
   return true;
 }
 
-bool ReadDriverKeyInfo(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* driver_subkey) {
-  DeviceKey key(registry);
-  if (!OpenBelowRoot(registry, OpenDeviceClassRoot, driver_subkey, key)) return false;
+bool ReadDriverKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* driver_subkey) {
+  const HKEY root = roots.ClassRoot();
+  DeviceKey key(roots.registry());
+  if (!root || !key.Open(root, driver_subkey)) return false;
   std::memset(&entry.DriverKeyInfo, 0, sizeof(entry.DriverKeyInfo));
   for (const DriverValue& value : kDriverValues)
-    ReadRegistryString(registry, key.Get(), value.name, entry.DriverKeyInfo.*value.field);
+    ReadRegistryString(roots.registry(), key.Get(), value.name, entry.DriverKeyInfo.*value.field);
   return true;
 }
 
-bool ReadDeviceKeyInfo(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* instance_path) {
-  DeviceKey key(registry);
-  if (!OpenBelowRoot(registry, OpenDeviceEnumRoot, instance_path, key)) return false;
+bool ReadDeviceKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instance_path) {
+  const HKEY root = roots.EnumRoot();
+  DeviceKey key(roots.registry());
+  if (!root || !key.Open(root, instance_path)) return false;
   std::memset(&entry.DeviceKeyInfo, 0, sizeof(entry.DeviceKeyInfo));
   for (const DeviceValue& value : kDeviceValues)
-    ReadRegistryString(registry, key.Get(), value.name, entry.DeviceKeyInfo.*value.field);
+    ReadRegistryString(roots.registry(), key.Get(), value.name, entry.DeviceKeyInfo.*value.field);
   return true;
 }
 
 DWORD NextServiceWithDevices(ServiceCursor& cursor) {
   const DeviceRegistry& registry = cursor.root.registry();
+  cursor.service_enum.Reset();
   cursor.service.Reset();
   for (;;) {
     wchar_t name[kNameChars];
@@ -192,45 +212,39 @@ DWORD NextServiceWithDevices(ServiceCursor& cursor) {
     const DWORD index = cursor.next_index++;
     if (registry.EnumKey(cursor.root.Get(), index, name, &chars) != ERROR_SUCCESS) return 0;
     if (!cursor.service.Open(cursor.root.Get(), name)) continue;
-    if (RegistrySubkeyExists(registry, cursor.service.Get(), L"Enum")) {
-      const DWORD count = CountServiceDevices(registry, cursor.service.Get());
+    if (RegistrySubkeyExists(registry, cursor.service.Get(), L"Enum") &&
+        cursor.service_enum.Open(cursor.service.Get(), L"Enum")) {
+      const DWORD count = CountServiceDevices(registry, cursor.service.Get(), cursor.service_enum.Get());
       if (count > 0) return count;
     }
+    cursor.service_enum.Reset();
     cursor.service.Reset();
   }
 }
 
-DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service) {
-  DeviceKey enum_key(registry);
-  if (!enum_key.Open(service, L"Enum")) return 0;
+DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service, HKEY enum_key) {
   DWORD count = 0;
-  if (RegistryValueExists(registry, service, L"Group") && ReadRegistryDword(registry, enum_key.Get(), L"Count", &count))
+  if (RegistryValueExists(registry, service, L"Group") && ReadRegistryDword(registry, enum_key, L"Count", &count))
     return count;
   for (count = 0;; ++count) {
     wchar_t name[kNameChars];
     DWORD chars = kNameChars;
-    if (registry.EnumKey(enum_key.Get(), count, name, &chars) != ERROR_SUCCESS) return count;
+    if (registry.EnumKey(enum_key, count, name, &chars) != ERROR_SUCCESS) return count;
   }
 }
 
-bool ReadServiceDevice(const DeviceRegistry& registry, DeviceEntry& entry, HKEY service, DWORD index) {
+bool ReadServiceDevice(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index) {
   std::memset(&entry, 0, sizeof(entry));
-  DeviceKey enum_key(registry);
-  if (!enum_key.Open(service, L"Enum")) return false;
-
   wchar_t index_name[12];
   _ultow(index, index_name, 10);
   DeviceField instance_path;
-  if (!ReadRegistryString(registry, enum_key.Get(), index_name, instance_path))
-    return ReadDeviceByHardwareKey(registry, entry, enum_key.Get(), index);
-
-  if (!ReadDeviceKeyInfo(registry, entry, instance_path)) return false;
-  ReadClassDescription(registry, entry, entry.DeviceKeyInfo.ClassGUID);
-  ReadDriverKeyInfo(registry, entry, entry.DeviceKeyInfo.Driver);
-  return true;
+  if (!ReadRegistryString(roots.registry(), enum_key, index_name, instance_path))
+    return ReadDeviceByHardwareKey(roots, entry, enum_key, index);
+  return ReadInstance(roots, entry, instance_path);
 }
 
-bool ReadDeviceByHardwareKey(const DeviceRegistry& registry, DeviceEntry& entry, HKEY enum_key, DWORD index) {
+bool ReadDeviceByHardwareKey(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index) {
+  const DeviceRegistry& registry = roots.registry();
   wchar_t name[kNameChars];
   DWORD chars = kNameChars;
   if (registry.EnumKey(enum_key, index, name, &chars) != ERROR_SUCCESS) return false;
@@ -240,10 +254,7 @@ bool ReadDeviceByHardwareKey(const DeviceRegistry& registry, DeviceEntry& entry,
     if (!node.Open(enum_key, name)) return false;
     if (!ReadRegistryString(registry, node.Get(), L"HardWareKey", hardware_key)) return false;
   }
-  if (!ReadDeviceKeyInfo(registry, entry, hardware_key)) return false;
-  ReadClassDescription(registry, entry, entry.DeviceKeyInfo.ClassGUID);
-  ReadDriverKeyInfo(registry, entry, entry.DeviceKeyInfo.Driver);
-  return true;
+  return ReadInstance(roots, entry, hardware_key);
 }
 
 bool MatchClassGuid(const wchar_t* text, const GUID& guid) {

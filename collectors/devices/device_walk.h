@@ -47,13 +47,33 @@ struct DeviceEntry {
   DeviceKeyFields DeviceKeyInfo;
 };
 
-// One walk over the services: the root, the index of the next subkey to look
-// at, and the service key most recently found.
+// The roots of the Enum and Class trees for one walk: each is opened on first
+// use and stays open until the walk ends, so a walk opens each key once.
+class DeviceRoots {
+ public:
+  explicit DeviceRoots(const DeviceRegistry& registry) : enum_root_(registry), class_root_(registry) {}
+  const DeviceRegistry& registry() const { return enum_root_.registry(); }
+  // Null when the root cannot be opened.
+  HKEY EnumRoot();
+  HKEY ClassRoot();
+
+ private:
+  DeviceKey enum_root_;
+  DeviceKey class_root_;
+  bool enum_tried_ = false;
+  bool class_tried_ = false;
+};
+
+// One walk over the services: the open root, the index of the next subkey to
+// look at, the service most recently found and that service's Enum key.
 struct ServiceCursor {
-  explicit ServiceCursor(const DeviceRegistry& registry) : root(registry), service(registry) {}
+  explicit ServiceCursor(const DeviceRegistry& registry)
+      : root(registry), service(registry), service_enum(registry), roots(registry) {}
   DeviceKey root;
   DWORD next_index = 0;
   DeviceKey service;
+  DeviceKey service_enum;
+  DeviceRoots roots;
 };
 
 // Typed reads. A string value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ: the first
@@ -77,26 +97,27 @@ bool OpenDeviceClassRoot(DeviceKey& root);
 // (Windows 9x), else the services key.
 bool OpenServiceRoot(DeviceKey& root);
 
-// Entry parts: open the root and the subkey below it, clear the part and read
-// its values. True when the key was opened (whether or not the values exist);
+// Entry parts: open the subkey below the root, clear the part and read its
+// values. True when the key was opened (whether or not the values exist);
 // when it cannot be opened the part is left as it was.
-bool ReadClassDescription(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* class_subkey);
-bool ReadDriverKeyInfo(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* driver_subkey);
-bool ReadDeviceKeyInfo(const DeviceRegistry& registry, DeviceEntry& entry, const wchar_t* instance_path);
+bool ReadClassDescription(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* class_subkey);
+bool ReadDriverKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* driver_subkey);
+bool ReadDeviceKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instance_path);
 
 // Moves the cursor to the next service that lists devices and returns their
-// count, leaving the service key open in cursor.service; 0 when the walk is
-// over (an enumeration error also ends it).
+// count, leaving the service and its Enum key open in the cursor; 0 when the
+// walk is over (an enumeration error also ends it).
 DWORD NextServiceWithDevices(ServiceCursor& cursor);
-// The number of device instances that a service lists: its Enum key's "Count"
-// when the service has a "Group" value, else the Enum key's subkeys.
-DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service);
-// Fills |entry| with the service's device |index|: the instance path in the
-// Enum key's value "<index>", or on Windows 9x the "HardWareKey" of its
-// |index|th subkey. True when the instance key was read; the class and driver
-// parts may still be empty.
-bool ReadServiceDevice(const DeviceRegistry& registry, DeviceEntry& entry, HKEY service, DWORD index);
-bool ReadDeviceByHardwareKey(const DeviceRegistry& registry, DeviceEntry& entry, HKEY enum_key, DWORD index);
+// The number of device instances that a service lists, from the service key
+// and its open Enum key: "Count" when the service has a "Group" value, else
+// the Enum key's subkeys.
+DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service, HKEY enum_key);
+// Fills |entry| with device |index| of a service's open Enum key: the
+// instance path in its value "<index>", or on Windows 9x the "HardWareKey" of
+// its |index|th subkey. True when the instance key was read; the class and
+// driver parts may still be empty.
+bool ReadServiceDevice(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index);
+bool ReadDeviceByHardwareKey(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index);
 
 // True when |text| is |guid| in braced form, ignoring letter case.
 bool MatchClassGuid(const wchar_t* text, const GUID& guid);
@@ -109,9 +130,9 @@ void ForEachServiceDevice(const DeviceRegistry& registry, DeviceEntry& entry, Vi
   if (!OpenServiceRoot(cursor.root)) return;
   while (const DWORD count = NextServiceWithDevices(cursor)) {
     for (DWORD index = 0; index < count; ++index) {
-      if (ReadServiceDevice(registry, entry, cursor.service.Get(), index)) visit(static_cast<const DeviceEntry&>(entry));
+      if (ReadServiceDevice(cursor.roots, entry, cursor.service_enum.Get(), index))
+        visit(static_cast<const DeviceEntry&>(entry));
     }
-    cursor.service.Reset();
   }
 }
 

@@ -157,12 +157,14 @@ TEST_F(DeviceReports, EntryHoldsTheInstanceDriverAndClassParts) {
   ASSERT_NO_FATAL_FAILURE(service.Devices(2, {L"Full", L"Absent"}));
 
   LiveDeviceRegistry registry;
-  DeviceKey key(registry);
+  DeviceKey key(registry), enum_key(registry);
   ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, (kServices + L"zzOrvantaTest6").c_str()));
-  EXPECT_EQ(CountServiceDevices(registry, key.Get()), 2u);
+  ASSERT_TRUE(enum_key.Open(key.Get(), L"Enum"));
+  EXPECT_EQ(CountServiceDevices(registry, key.Get(), enum_key.Get()), 2u);
+  DeviceRoots roots(registry);
   auto entry = std::make_unique<DeviceEntry>();
-  EXPECT_FALSE(ReadServiceDevice(registry, *entry, key.Get(), 1)) << "the second instance does not exist";
-  ASSERT_TRUE(ReadServiceDevice(registry, *entry, key.Get(), 0));
+  EXPECT_FALSE(ReadServiceDevice(roots, *entry, enum_key.Get(), 1)) << "the second instance does not exist";
+  ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key.Get(), 0));
 
   const DeviceKeyFields& device = entry->DeviceKeyInfo;
   EXPECT_STREQ(device.ClassGUID, kMediaGuid);

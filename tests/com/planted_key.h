@@ -1,4 +1,4 @@
-// PlantedKey: a key below HKEY_LOCAL_MACHINE that a test creates and that is
+// PlantedKey: a key below HKEY_LOCAL_MACHINE (or another root) that a test creates and that is
 // removed, with everything below it, when the test ends, however it ends.
 #pragma once
 
@@ -17,21 +17,21 @@ namespace orvanta::testing {
 class PlantedKey {
  public:
   // |options|: REG_OPTION_VOLATILE below a volatile parent.
-  explicit PlantedKey(std::wstring path, DWORD options = REG_OPTION_NON_VOLATILE)
-      : path_(std::move(path)), options_(options) {}
+  explicit PlantedKey(std::wstring path, DWORD options = REG_OPTION_NON_VOLATILE, HKEY root = HKEY_LOCAL_MACHINE)
+      : path_(std::move(path)), options_(options), root_(root) {}
   PlantedKey(const PlantedKey&) = delete;
   PlantedKey& operator=(const PlantedKey&) = delete;
   ~PlantedKey() {
     key_.Reset();
-    if (planted_) DeleteKeyTree(HKEY_LOCAL_MACHINE, path_.c_str());
+    if (planted_) DeleteKeyTree(root_, path_.c_str());
   }
 
   void Plant() {
     RegKey existing;
-    ASSERT_NE(existing.Open(HKEY_LOCAL_MACHINE, path_.c_str(), KEY_READ), ERROR_SUCCESS)
+    ASSERT_NE(existing.Open(root_, path_.c_str(), KEY_READ), ERROR_SUCCESS)
         << "the test would overwrite an existing key";
     HKEY key = nullptr;
-    ASSERT_EQ(Create(HKEY_LOCAL_MACHINE, path_, &key), ERROR_SUCCESS);
+    ASSERT_EQ(Create(root_, path_, &key), ERROR_SUCCESS);
     key_.Reset(key);
     planted_ = true;
   }
@@ -69,6 +69,7 @@ class PlantedKey {
 
   std::wstring path_;
   DWORD options_;
+  HKEY root_;
   RegKey key_;
   bool planted_ = false;
 };

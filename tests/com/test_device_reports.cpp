@@ -212,6 +212,25 @@ TEST_F(DeviceReports, CdromNamesAppearOnce) {
   EXPECT_EQ(Report(kGetCDROMInfo), before + L"Orvanta X DVD-RW\nOrvanta Y DVD\nOrvanta Y DVD-RW\n");
 }
 
+TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
+  // Where HKEY_DYN_DATA's configuration manager lists device nodes (Windows
+  // 9x), the walk runs over them: each node names its instance in
+  // "HardWareKey", and the services are not read.
+  ASSERT_NO_FATAL_FAILURE(instances_.Plant());
+  ASSERT_NO_FATAL_FAILURE(Instance(L"Node", kMediaGuid, L"Orvanta test node"));
+  ASSERT_NO_FATAL_FAILURE(Instance(L"Serviced", kMediaGuid, L"Orvanta test serviced"));
+  PlantedService service(L"zzOrvantaTest9");
+  ASSERT_NO_FATAL_FAILURE(service.Plant());
+  ASSERT_NO_FATAL_FAILURE(service.Group());
+  ASSERT_NO_FATAL_FAILURE(service.Devices(1, {L"Serviced"}));
+  EXPECT_EQ(Report(kGetMediaInfo), L"Orvanta test serviced\n") << "Wine's configuration manager lists no nodes";
+
+  PlantedKey node(L"Config Manager\\Enum\\ORVANTA_TEST_NODE", REG_OPTION_VOLATILE, HKEY_DYN_DATA);
+  ASSERT_NO_FATAL_FAILURE(node.Plant());
+  ASSERT_NO_FATAL_FAILURE(node.SetText(L"HardWareKey", kInstances + L"\\Node"));
+  EXPECT_EQ(Report(kGetMediaInfo), L"Orvanta test node\n");
+}
+
 // The default display adapter's description as DirectDraw gives it.
 std::wstring DirectDrawDescription() {
   ScopedLibrary ddraw(L"ddraw.dll");

@@ -1,5 +1,6 @@
 #include "collectors/devices/device_walk.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -94,7 +95,7 @@ bool ReadRegistryString(const DeviceRegistry& registry, HKEY key, const wchar_t*
     DWORD bytes = kFieldBytes;
     read = registry.QueryValue(key, name, &type, reinterpret_cast<BYTE*>(field), &bytes) == ERROR_SUCCESS &&
            IsStringType(type);
-    if (read) field[bytes / sizeof(wchar_t) < kDeviceFieldChars ? bytes / sizeof(wchar_t) : kDeviceFieldChars - 1] = L'\0';
+    if (read) field[std::min<DWORD>(bytes / sizeof(wchar_t), kDeviceFieldChars - 1)] = L'\0';
   } else {
     read = ReadLongString(registry, key, name, size, field);
   }

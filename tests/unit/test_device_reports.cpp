@@ -48,9 +48,7 @@ TEST(AppendNameOnce, LeavesOutNamesAlreadyInTheText) {
     const wchar_t* name;
     const wchar_t* after;
   } cases[] = {
-      {L"", L"X DVD", L"X DVD\n"},
       {L"X DVD-RW\n", L"X DVD", L"X DVD-RW\n"},
-      {L"X DVD\n", L"X DVD-RW", L"X DVD\nX DVD-RW\n"},
       {L"X DVD\n", L"x dvd", L"X DVD\nx dvd\n"},
       {L"A\nB\n", L"A\nB", L"A\nB\n"},
       {L"X DVD\n", L"", L"X DVD\n"},
@@ -141,18 +139,6 @@ TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
     EXPECT_EQ(report, c.report) << std::hex << c.packed;
     EXPECT_EQ(directdraw.calls, c.calls) << std::hex << c.packed;
   }
-}
-
-TEST(DeviceListReports, NothingWithoutAServiceRoot) {
-  CString report = L"kept";
-  WriteDeviceListReport(report, EmptyRegistry(), kDisplayClass | kMediaClass | kNetClass | kModemClass);
-  WriteCDROMReport(report, EmptyRegistry(), VER_PLATFORM_WIN32_NT);
-  EXPECT_EQ(report, L"kept");
-  CString found = L"untouched";
-  EXPECT_FALSE(FindAdapterMemorySize(EmptyRegistry(), L"Orvanta GPU", found));
-  EXPECT_EQ(found, L"untouched");
-  WriteVRAMbyRegReport(report, EmptyRegistry(), L"Orvanta GPU\n");
-  EXPECT_EQ(report, L"Unknown");
 }
 
 }  // namespace

@@ -42,6 +42,16 @@ class CUserOrvanta {
   void GetVRAMInfo(CString& report);
   void GetALLVRAMInfo(CString& report);
   void GetVideoDriverInfo(CString& report);
+
+  // Devices from the registry and the registry's video memory
+  // (collectors/devices/device_collectors.cpp).
+  void GetDriverInfo(CString& report);
+  void GetVideocardNameInfo(CString& report);
+  void GetMediaInfo(CString& report);
+  void GetNetInfo(CString& report);
+  void GetModemInfo(CString& report);
+  void GetCDROMInfo(CString& report);
+  void GetVRAMbyRegInfo(CString& report);
 };
 
 // A collector as the dispatch table names it.

@@ -8,6 +8,7 @@
 
 #include "framework/reg_key.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/planted_key.h"
 
 namespace orvanta::testing {
 namespace {
@@ -96,38 +97,6 @@ TEST_F(ProcessorReports, FrequencyIsTheTimeStampCounterRate) {
   const double measured = TimeStampCounterMegahertz();
   EXPECT_NEAR(reported, measured, measured * 0.02) << "reported " << reported << ", measured " << measured;
 }
-
-// A key below HKEY_LOCAL_MACHINE that the test creates; removed with all its
-// values when the test ends, however it ends. The key must not exist before.
-class PlantedKey {
- public:
-  explicit PlantedKey(std::wstring path) : path_(std::move(path)) {}
-  PlantedKey(const PlantedKey&) = delete;
-  PlantedKey& operator=(const PlantedKey&) = delete;
-  ~PlantedKey() {
-    if (planted_) DeleteKeyTree(HKEY_LOCAL_MACHINE, path_.c_str());
-  }
-
-  void Plant() {
-    RegKey existing;
-    ASSERT_NE(existing.Open(HKEY_LOCAL_MACHINE, path_.c_str(), KEY_READ), ERROR_SUCCESS)
-        << "the test would overwrite an existing key";
-    ASSERT_EQ(key_.Create(HKEY_LOCAL_MACHINE, path_.c_str(), KEY_WRITE), ERROR_SUCCESS);
-    planted_ = true;
-  }
-  void Set(const wchar_t* name, DWORD type, const void* data, size_t size) {
-    ASSERT_EQ(RegSetValueExW(key_.Get(), name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
-              ERROR_SUCCESS);
-  }
-  void SetText(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
-    Set(name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  }
-
- private:
-  std::wstring path_;
-  RegKey key_;
-  bool planted_ = false;
-};
 
 TEST_F(ProcessorReports, InfoListsOemStringsBeforeTheProcessor) {
   RegKey processor;

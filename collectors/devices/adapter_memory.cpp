@@ -1,0 +1,111 @@
+#include "collectors/devices/adapter_memory.h"
+
+#include <cstring>
+
+namespace orvanta {
+namespace {
+
+constexpr DWORD kNameChars = 512;
+constexpr DWORD kDescriptionChars = 512;
+constexpr DWORD kMemorySizeBytes = 1024;
+
+constexpr const wchar_t* kAdapterRoots[] = {
+    L"System\\CurrentControlSet\\Services",
+    L"System\\CurrentControlSet\\Control\\Video",
+};
+constexpr const wchar_t* kDescriptionValues[] = {L"Device Description", L"DriverDesc"};
+
+// Reads a value into the description buffer; false when it is missing or does
+// not fit. |description| is terminated after the data's last whole character.
+bool ReadDescription(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DWORD* type,
+                     wchar_t (&description)[kDescriptionChars + 1]) {
+  DWORD size = kDescriptionChars * sizeof(wchar_t);
+  if (registry.QueryValue(key, name, type, reinterpret_cast<BYTE*>(description), &size) != ERROR_SUCCESS)
+    return false;
+  description[size / sizeof(wchar_t)] = L'\0';
+  return true;
+}
+
+// The entry's description when it qualifies as an adapter entry.
+bool ReadAdapterDescription(const DeviceRegistry& registry, HKEY entry, wchar_t (&description)[kDescriptionChars + 1]) {
+  DWORD type = REG_NONE;
+  if (!ReadDescription(registry, entry, L"HardwareInformation.AdapterString", &type, description)) return false;
+  for (const wchar_t* name : kDescriptionValues) {
+    if (ReadDescription(registry, entry, name, &type, description)) return type == REG_SZ;
+  }
+  return false;
+}
+
+CString MemorySizeText(const DeviceRegistry& registry, HKEY entry) {
+  BYTE data[kMemorySizeBytes] = {};
+  DWORD size = sizeof(data);
+  DWORD type = REG_NONE;
+  if (registry.QueryValue(entry, L"HardwareInformation.MemorySize", &type, data, &size) != ERROR_SUCCESS)
+    return L"Unknown";
+  return FormatAdapterMemorySize(type, data, size);
+}
+
+// Leading and trailing white space of the terminated |text|: [*begin, *end).
+void TrimmedRange(const wchar_t* text, const wchar_t** begin, const wchar_t** end) {
+  const wchar_t* first = text;
+  while (*first && IsWhiteSpace(*first)) ++first;
+  const wchar_t* last = first + std::wcslen(first);
+  while (last > first && IsWhiteSpace(last[-1])) --last;
+  *begin = first;
+  *end = last;
+}
+
+}  // namespace
+
+bool SameAdapterName(const wchar_t* description, const wchar_t* name) {
+  const wchar_t *a_begin, *a_end, *b_begin, *b_end;
+  TrimmedRange(description, &a_begin, &a_end);
+  TrimmedRange(name, &b_begin, &b_end);
+  return a_end - a_begin == b_end - b_begin &&
+         std::wmemcmp(a_begin, b_begin, static_cast<size_t>(a_end - a_begin)) == 0;
+}
+
+CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size) {
+  BYTE word[sizeof(DWORD)] = {};
+  std::memcpy(word, data, size < sizeof(word) ? size : sizeof(word));
+  DWORD bytes = 0;
+  std::memcpy(&bytes, word, sizeof(bytes));
+  const double megabytes = static_cast<double>(bytes) / 1024.0 / 1024.0;
+  if (type == REG_BINARY) return FormatText(L"%.1f MB", megabytes);
+  if (type == REG_DWORD) return FormatText(L"%.1fMB", megabytes);
+  return CString();
+}
+
+bool FindAdapterMemorySize(const DeviceRegistry& registry, const wchar_t* adapter_name, CString& result) {
+  wchar_t description[kDescriptionChars + 1];
+  for (const wchar_t* root_path : kAdapterRoots) {
+    DeviceKey root(registry);
+    if (!root.Open(HKEY_LOCAL_MACHINE, root_path)) continue;
+    for (DWORD group_index = 0;; ++group_index) {
+      wchar_t group_name[kNameChars];
+      DWORD chars = kNameChars;
+      if (registry.EnumKey(root.Get(), group_index, group_name, &chars) != ERROR_SUCCESS) break;
+      DeviceKey group(registry);
+      if (!group.Open(root.Get(), group_name)) continue;
+      for (DWORD entry_index = 0;; ++entry_index) {
+        wchar_t entry_name[kNameChars];
+        chars = kNameChars;
+        if (registry.EnumKey(group.Get(), entry_index, entry_name, &chars) != ERROR_SUCCESS) break;
+        DeviceKey entry(registry);
+        if (!entry.Open(group.Get(), entry_name)) continue;
+        if (!ReadAdapterDescription(registry, entry.Get(), description)) continue;
+        if (!SameAdapterName(description, adapter_name)) continue;
+        result = MemorySizeText(registry, entry.Get());
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void WriteVRAMbyRegReport(CString& report, const DeviceRegistry& registry, const CString& videocard_report) {
+  CString size;
+  report = FindAdapterMemorySize(registry, videocard_report.c_str(), size) ? size : CString(L"Unknown");
+}
+
+}  // namespace orvanta

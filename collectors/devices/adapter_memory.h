@@ -1,0 +1,35 @@
+// The video memory of a display adapter as its registry entry records it.
+#pragma once
+
+#include <windows.h>
+
+#include "collectors/devices/device_registry.h"
+#include "framework/report_text.h"
+
+namespace orvanta {
+
+// Looks for the adapter entry named |adapter_name| two levels below
+// "System\CurrentControlSet\Services", then below
+// "System\CurrentControlSet\Control\Video". An entry qualifies when it has a
+// readable "HardwareInformation.AdapterString" and a REG_SZ description
+// ("Device Description", else "DriverDesc") equal to the name, both without
+// surrounding white space, case-sensitively. At the first such entry |result|
+// becomes its memory size text (see FormatAdapterMemorySize; "Unknown" when
+// "HardwareInformation.MemorySize" cannot be read) and the result is true;
+// false, with |result| untouched, when no entry qualifies.
+bool FindAdapterMemorySize(const DeviceRegistry& registry, const wchar_t* adapter_name, CString& result);
+
+// A memory size value as text: the first 32-bit word of |data| (zero-padded
+// when |size| is shorter) in megabytes, "%.1f MB" for REG_BINARY, "%.1fMB" for
+// REG_DWORD, empty for any other type.
+CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size);
+
+// |description| and |name| equal after white space is removed from both ends
+// of each; letter case counts.
+bool SameAdapterName(const wchar_t* description, const wchar_t* name);
+
+// The registry video memory report: the memory size of the adapter that the
+// video card report names (its whole text), or "Unknown".
+void WriteVRAMbyRegReport(CString& report, const DeviceRegistry& registry, const CString& videocard_report);
+
+}  // namespace orvanta

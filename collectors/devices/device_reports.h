@@ -1,0 +1,51 @@
+// The device listing reports: one device name per line, each followed by
+// "\n", in the order of the registry walk; no header and no text when no
+// device matches.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "collectors/devices/device_registry.h"
+#include "framework/report_text.h"
+
+namespace orvanta {
+
+// Setup classes that the reports pick devices by; combine with |.
+enum DeviceClassSet : unsigned {
+  kDisplayClass = 1u << 0,
+  kMediaClass = 1u << 1,
+  kModemClass = 1u << 2,
+  kNetClass = 1u << 3,
+  kCDROMClass = 1u << 4,
+};
+
+// Appends the DeviceDesc of every device of the |classes|.
+void WriteDeviceListReport(CString& report, const DeviceRegistry& registry, unsigned classes);
+
+// Appends the name of every CD-ROM device once: the FriendlyName on Windows NT,
+// the DeviceDesc on Windows 9x and Win32s (|platform| as GetVersionExW gives
+// it); devices of other platforms are skipped.
+void WriteCDROMReport(CString& report, const DeviceRegistry& registry, DWORD platform);
+
+// Appends |name| and "\n" unless |name| is empty or already occurs anywhere in
+// |report| (case-sensitive, as a part of any line too).
+void AppendNameOnce(CString& report, const wchar_t* name);
+
+// DirectDraw's name for the default display adapter.
+class DisplayAdapterSource {
+ public:
+  virtual ~DisplayAdapterSource() = default;
+  // False when DirectDraw or its IDirectDraw4 interface cannot be had. When
+  // true, |description| is the adapter's description, or empty when the
+  // adapter identifier could not be read.
+  virtual bool Describe(std::wstring* description) const = 0;
+};
+
+// With DirectX newer than 5.0 (|directx_packed| > 0x50000) and DirectDraw at
+// hand, the one line DirectDraw gives; otherwise the Display devices.
+void WriteVideocardNameReport(CString& report, DWORD directx_packed, const DisplayAdapterSource& directdraw,
+                              const DeviceRegistry& registry);
+
+}  // namespace orvanta

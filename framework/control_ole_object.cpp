@@ -231,12 +231,13 @@ bool CControl::ReadAmbientUserMode() const {
 
 HWND CControl::ContainerWindow() const {
   if (!client_site_) return nullptr;
-  ComPtr<IOleWindow> site_window;
   HWND window = nullptr;
-  if (SUCCEEDED(client_site_.As(IID_IOleWindow, &site_window)) && SUCCEEDED(site_window->GetWindow(&window)))
-    return window;
-  if (window_) return GetParent(window_.Get());
-  return nullptr;
+  for (const IID* iid : {&IID_IOleInPlaceSite, &IID_IOleWindow}) {
+    ComPtr<IOleWindow> site_window;
+    if (SUCCEEDED(client_site_.As(*iid, &site_window)) && SUCCEEDED(site_window->GetWindow(&window)) && window)
+      return window;
+  }
+  return window_ ? GetParent(window_.Get()) : nullptr;
 }
 
 HRESULT CControl::ShowPropertySheet(HWND owner) {

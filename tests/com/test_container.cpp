@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 #include <commctrl.h>
+#include <objsafe.h>
 
 #include <cstdio>
 #include <functional>
@@ -304,6 +305,12 @@ TEST_F(Container, AtlHostActivatesTheControlHiddenInUserMode) {
   ComPtr<IOleClientSite> site;
   EXPECT_EQ(host.Control<IOleObject>(IID_IOleObject)->GetClientSite(site.Receive()), S_OK);
   EXPECT_TRUE(site);
+  ScopedTaskString user_type;
+  EXPECT_EQ(host.Control<IOleObject>(IID_IOleObject)->GetUserType(USERCLASSTYPE_FULL, user_type.Receive()), S_OK);
+  EXPECT_STREQ(user_type.Get(), L"Pelmora Control");
+  ComPtr<IUnknown> safety;
+  EXPECT_EQ(host.Control<IUnknown>(IID_IUnknown).As(IID_IObjectSafety, &safety), E_NOINTERFACE)
+      << "the control does not declare itself safe for scripting";
 
   const HWND window = host.ControlWindow();
   ASSERT_TRUE(window);

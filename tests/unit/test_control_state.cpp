@@ -53,14 +53,6 @@ TEST(ControlStateStream, LoadsCurrentAndOlderFormatsAndRejectsDamage) {
   }
 }
 
-TEST(ControlStateStream, RoundTrips) {
-  const ControlState saved{kStateFormatVersion, {12345, 678}, 0};
-  const StateBytes bytes = EncodeState(saved);
-  ControlState loaded;
-  ASSERT_EQ(DecodeState(bytes, &loaded), S_OK);
-  EXPECT_EQ(loaded, saved);
-}
-
 struct BagCase {
   const char* what;
   BagValues values;

@@ -29,19 +29,6 @@ struct VerbTraits {
 };
 using VerbEnumerator = ComEnumerator<IEnumOLEVERB, OLEVERB, VerbTraits, &IID_IEnumOLEVERB>;
 
-// A string resource of this module, copied for the caller to free with
-// CoTaskMemFree; null when there is none.
-LPOLESTR LoadTaskString(UINT id) {
-  const wchar_t* text = nullptr;
-  const int length = LoadStringW(ModuleState::Handle(), id, reinterpret_cast<LPWSTR>(&text), 0);
-  if (length <= 0 || !text) return nullptr;
-  auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((length + 1) * sizeof(wchar_t)));
-  if (!copy) return nullptr;
-  memcpy(copy, text, length * sizeof(wchar_t));
-  copy[length] = L'\0';
-  return copy;
-}
-
 }  // namespace
 
 STDMETHODIMP CControl::SetClientSite(IOleClientSite* site) {
@@ -132,7 +119,7 @@ STDMETHODIMP CControl::GetUserClassID(CLSID* clsid) {
 
 STDMETHODIMP CControl::GetUserType(DWORD form, LPOLESTR* out) {
   if (!out) return E_POINTER;
-  *out = LoadTaskString(identity_.user_type);
+  *out = ModuleState::LoadTaskString(identity_.user_type);
   if (*out) return S_OK;
   return OleRegGetUserType(*identity_.clsid, form, out);
 }
@@ -251,7 +238,7 @@ HRESULT CControl::ShowPropertySheet(HWND owner) {
   ComPtr<IUnknown> self = ComPtr<IUnknown>::Share(static_cast<IOleObject*>(this));
   IUnknown* objects[] = {self.Get()};
   CLSID pages[] = {*identity_.property_page};
-  ScopedTaskString caption(LoadTaskString(identity_.user_type));
+  ScopedTaskString caption(ModuleState::LoadTaskString(identity_.user_type));
   return OleCreatePropertyFrame(owner, 0, 0, caption.Get(), 1, objects, 1, pages, GetUserDefaultLCID(), 0,
                                 nullptr);
 }

@@ -51,12 +51,8 @@ STDMETHODIMP CPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   RECT rect;
   GetWindowRect(measure.Get(), &rect);
 
-  const wchar_t* text = nullptr;
-  const int length = LoadStringW(ModuleState::Handle(), identity_.caption, reinterpret_cast<LPWSTR>(&text), 0);
-  auto* title = static_cast<LPOLESTR>(CoTaskMemAlloc((length > 0 ? length + 1 : 1) * sizeof(wchar_t)));
-  if (!title) return E_OUTOFMEMORY;
-  if (length > 0) memcpy(title, text, length * sizeof(wchar_t));
-  title[length > 0 ? length : 0] = L'\0';
+  LPOLESTR title = ModuleState::LoadTaskString(identity_.caption);
+  if (!title) return E_FAIL;
 
   info->cb = sizeof(PROPPAGEINFO);
   info->pszTitle = title;

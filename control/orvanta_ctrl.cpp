@@ -73,6 +73,7 @@ void COrvantaCtrl::CallMethod(DISPID id, VARIANT* result) {
 void COrvantaCtrl::AboutBox() {
   // Owned by the container's window while sited, so that the container waits
   // for the box like for any modal dialog of its own.
+  ModalSection modal(*this);
   DialogBoxParamW(ModuleState::Handle(), MAKEINTRESOURCEW(IDD_ABOUTBOX), ContainerWindow(), AboutDialogProc, 0);
 }
 

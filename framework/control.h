@@ -154,6 +154,20 @@ class CControl
   // owns (the About box); null when unsited.
   HWND ContainerWindow() const;
 
+  // For the life of the object, tells the frame of an in-place active control
+  // that a modal window of the control is open (IOleInPlaceFrame::
+  // EnableModeless), so that the container holds its own modeless windows.
+  class ModalSection {
+   public:
+    explicit ModalSection(const CControl& control);
+    ModalSection(const ModalSection&) = delete;
+    ModalSection& operator=(const ModalSection&) = delete;
+    ~ModalSection();
+
+   private:
+    ComPtr<IOleInPlaceFrame> frame_;
+  };
+
   // The dispatch table. Methods take no arguments.
   // The identifier that the table gives |name|, or DISPID_UNKNOWN.
   virtual DISPID FindMethod(const wchar_t* name) const = 0;

@@ -143,6 +143,15 @@ STDMETHODIMP CControl::SetObjectRects(LPCRECT position, LPCRECT) {
   return S_OK;
 }
 
+CControl::ModalSection::ModalSection(const CControl& control)
+    : frame_(ComPtr<IOleInPlaceFrame>::Share(control.frame_.Get())) {
+  if (frame_) frame_->EnableModeless(FALSE);
+}
+
+CControl::ModalSection::~ModalSection() {
+  if (frame_) frame_->EnableModeless(TRUE);
+}
+
 STDMETHODIMP CControl::ReactivateAndUndo() { return E_NOTIMPL; }
 STDMETHODIMP CControl::TranslateAccelerator(LPMSG) { return S_FALSE; }
 STDMETHODIMP CControl::OnFrameWindowActivate(BOOL) { return S_OK; }

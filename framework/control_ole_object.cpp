@@ -239,6 +239,7 @@ HRESULT CControl::ShowPropertySheet(HWND owner) {
   IUnknown* objects[] = {self.Get()};
   CLSID pages[] = {*identity_.property_page};
   ScopedTaskString caption(ModuleState::LoadTaskString(identity_.user_type));
+  ModalSection modal(*this);
   return OleCreatePropertyFrame(owner, 0, 0, caption.Get(), 1, objects, 1, pages, GetUserDefaultLCID(), 0,
                                 nullptr);
 }

@@ -15,7 +15,7 @@ namespace {
 
 const ControlIdentity kIdentity = {
     &CLSID_Orvanta, &DIID__DOrvanta, &DIID__DOrvantaEvents, &LIBID_ORVANTALib, 1, 0, kTypeLibraryLocale,
-    L"ORVANTA.OrvantaCtrl.1",
+    L"ORVANTA.OrvantaCtrl.1", kOrvantaMiscStatus, IDS_ORVANTA, &CLSID_OrvantaPropPage, L"&Properties...",
 };
 
 // Makes the report of one call: a fresh collector fills an empty report.
@@ -90,7 +90,17 @@ void COrvantaCtrl::CallMethod(DISPID id, VARIANT* result) {
 }
 
 void COrvantaCtrl::AboutBox() {
-  DialogBoxParamW(ModuleState::Handle(), MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr, AboutDialogProc, 0);
+  // Owned by the container's window while sited, so that the container waits
+  // for the box like for any modal dialog of its own.
+  ModalSection modal(*this);
+  DialogBoxParamW(ModuleState::Handle(), MAKEINTRESOURCEW(IDD_ABOUTBOX), ContainerWindow(), AboutDialogProc, 0);
+}
+
+void COrvantaCtrl::OnDraw(HDC dc, const RECT& bounds) { DrawPlaceholder(dc, bounds); }
+
+void DrawPlaceholder(HDC dc, const RECT& bounds) {
+  FillRect(dc, &bounds, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  Ellipse(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
 }
 
 }  // namespace orvanta

@@ -13,6 +13,11 @@ inline constexpr DWORD kOrvantaMiscStatus = 0x20591;
 // The type library is written for, and registered under, English (United States).
 inline constexpr LCID kTypeLibraryLocale = 0x0409;
 
+// The control's picture at design time: |bounds| filled with the stock white
+// brush, then the ellipse inscribed in it, drawn with the pen and brush that
+// |dc| has selected.
+void DrawPlaceholder(HDC dc, const RECT& bounds);
+
 class COrvantaCtrl : public CControl {
  public:
   COrvantaCtrl();
@@ -21,6 +26,7 @@ class COrvantaCtrl : public CControl {
   DISPID FindMethod(const wchar_t* name) const override;
   bool HasMethod(DISPID id) const override;
   void CallMethod(DISPID id, VARIANT* result) override;
+  void OnDraw(HDC dc, const RECT& bounds) override;
 
  private:
   // Shows the About box modally and returns when it is closed.

@@ -1,12 +1,9 @@
 #include "control/prop_page.h"
 
+#include "control/resources/resource.h"
+
 namespace orvanta {
 
-std::span<const InterfaceEntry> COrvantaPropPage::InterfaceMap() {
-  static constexpr InterfaceEntry kMap[] = {
-      {&IID_IUnknown, CastTo<COrvantaPropPage, IUnknown>},
-  };
-  return kMap;
-}
+COrvantaPropPage::COrvantaPropPage() : CPropertyPage({IDD_PROPPAGE_ORVANTA, IDS_ORVANTA_PPG_CAPTION}) {}
 
 }  // namespace orvanta

@@ -2,13 +2,13 @@
 // no property.
 #pragma once
 
-#include "framework/com_object.h"
+#include "framework/property_page.h"
 
 namespace orvanta {
 
-class COrvantaPropPage : public ComObject<COrvantaPropPage, IUnknown> {
+class COrvantaPropPage : public CPropertyPage {
  public:
-  static std::span<const InterfaceEntry> InterfaceMap();
+  COrvantaPropPage();
 };
 
 }  // namespace orvanta

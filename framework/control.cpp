@@ -6,8 +6,20 @@
 
 namespace orvanta {
 
+namespace {
+
+// A new control is 100 by 50 pixels at 96 pixels per inch, in HIMETRIC.
+constexpr SIZEL kDefaultExtent = {2646, 1323};
+
+}  // namespace
+
 CControl::CControl(const ControlIdentity& identity)
-    : identity_(identity), events_(this, *identity.events_iid) {}
+    : identity_(identity), events_(this, *identity.events_iid), property_notify_(this, IID_IPropertyNotifySink) {
+  state_.extent = kDefaultExtent;
+}
+
+// A container that forgets to close the control still gets its window back.
+CControl::~CControl() { InPlaceDeactivate(); }
 
 std::span<const InterfaceEntry> CControl::InterfaceMap() {
   static constexpr InterfaceEntry kMap[] = {
@@ -16,6 +28,18 @@ std::span<const InterfaceEntry> CControl::InterfaceMap() {
       {&IID_IProvideClassInfo, CastTo<CControl, IProvideClassInfo2>},
       {&IID_IProvideClassInfo2, CastTo<CControl, IProvideClassInfo2>},
       {&IID_IConnectionPointContainer, CastTo<CControl, IConnectionPointContainer>},
+      {&IID_IOleObject, CastTo<CControl, IOleObject>},
+      {&IID_IOleWindow, CastTo<CControl, IOleInPlaceObject>},
+      {&IID_IOleInPlaceObject, CastTo<CControl, IOleInPlaceObject>},
+      {&IID_IOleInPlaceActiveObject, CastTo<CControl, IOleInPlaceActiveObject>},
+      {&IID_IOleControl, CastTo<CControl, IOleControl>},
+      {&IID_IViewObject, CastTo<CControl, IViewObject2>},
+      {&IID_IViewObject2, CastTo<CControl, IViewObject2>},
+      {&IID_IPersist, CastTo<CControl, IPersistStreamInit>},
+      {&IID_IPersistStreamInit, CastTo<CControl, IPersistStreamInit>},
+      {&IID_IPersistStorage, CastTo<CControl, IPersistStorage>},
+      {&IID_IPersistPropertyBag, CastTo<CControl, IPersistPropertyBag>},
+      {&IID_ISpecifyPropertyPages, CastTo<CControl, ISpecifyPropertyPages>},
   };
   return kMap;
 }
@@ -103,17 +127,21 @@ STDMETHODIMP CControl::GetGUID(DWORD kind, GUID* guid) {
 }
 
 STDMETHODIMP CControl::EnumConnectionPoints(IEnumConnectionPoints** out) {
-  IConnectionPoint* const points[] = {&events_};
+  IConnectionPoint* const points[] = {&events_, &property_notify_};
   return CreateConnectionPointEnumerator(points, out);
 }
 
 STDMETHODIMP CControl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!IsEqualIID(iid, events_.iid())) return CONNECT_E_NOCONNECTION;
-  events_.AddRef();
-  *out = &events_;
-  return S_OK;
+  for (ConnectionPoint* point : {&events_, &property_notify_}) {
+    if (IsEqualIID(iid, point->iid())) {
+      point->AddRef();
+      *out = point;
+      return S_OK;
+    }
+  }
+  return CONNECT_E_NOCONNECTION;
 }
 
 }  // namespace orvanta

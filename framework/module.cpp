@@ -1,6 +1,9 @@
 #include "framework/module.h"
 
+#include <objbase.h>
+
 #include <atomic>
+#include <cstring>
 
 namespace orvanta {
 namespace {
@@ -34,6 +37,17 @@ std::wstring ModuleState::FileName() {
     }
     name.resize(name.size() * 2);
   }
+}
+
+LPOLESTR ModuleState::LoadTaskString(UINT id) {
+  const wchar_t* text = nullptr;
+  const int length = LoadStringW(Handle(), id, reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || !text) return nullptr;
+  auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((length + 1) * sizeof(wchar_t)));
+  if (!copy) return nullptr;
+  std::memcpy(copy, text, length * sizeof(wchar_t));
+  copy[length] = L'\0';
+  return copy;
 }
 
 }  // namespace orvanta

@@ -22,6 +22,9 @@ class ModuleState {
   static HMODULE Handle();
   // The module's full file name as the system reports it.
   static std::wstring FileName();
+  // String resource |id| of the module, copied with CoTaskMemAlloc for the
+  // caller to free; null when the module has no such string.
+  static LPOLESTR LoadTaskString(UINT id);
 };
 
 }  // namespace orvanta

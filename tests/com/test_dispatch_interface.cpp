@@ -246,11 +246,12 @@ class EventSink : public ComObject<EventSink, IDispatch> {
   int calls = 0;
 };
 
-TEST_F(DispatchInterface, OffersItsEventInterfaceAsTheOnlyConnectionPoint) {
+TEST_F(DispatchInterface, OffersItsEventInterfaceAndPropertyNotifications) {
   ComPtr<IConnectionPointContainer> container;
   ASSERT_EQ(control_.As(IID_IConnectionPointContainer, &container), S_OK);
-  ComPtr<IConnectionPoint> point;
-  EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, point.Receive()), CONNECT_E_NOCONNECTION);
+  ComPtr<IConnectionPoint> point, notify;
+  EXPECT_EQ(container->FindConnectionPoint(IID_IDispatch, point.Receive()), CONNECT_E_NOCONNECTION);
+  ASSERT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, notify.Receive()), S_OK);
   ASSERT_EQ(container->FindConnectionPoint(DIID__DOrvantaEvents, point.Receive()), S_OK);
   IID iid = IID_NULL;
   EXPECT_EQ(point->GetConnectionInterface(&iid), S_OK);
@@ -261,12 +262,14 @@ TEST_F(DispatchInterface, OffersItsEventInterfaceAsTheOnlyConnectionPoint) {
 
   ComPtr<IEnumConnectionPoints> points;
   ASSERT_EQ(container->EnumConnectionPoints(points.Receive()), S_OK);
-  IConnectionPoint* listed[2] = {};
+  IConnectionPoint* listed[3] = {};
   ULONG fetched = 0;
-  EXPECT_EQ(points->Next(2, listed, &fetched), S_FALSE);
-  ASSERT_EQ(fetched, 1u);
+  EXPECT_EQ(points->Next(3, listed, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
   EXPECT_EQ(listed[0], point.Get());
+  EXPECT_EQ(listed[1], notify.Get());
   listed[0]->Release();
+  listed[1]->Release();
 }
 
 TEST_F(DispatchInterface, ConnectsSinksOfTheEventInterfaceOnly) {

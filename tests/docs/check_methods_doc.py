@@ -31,15 +31,11 @@ def between(lines, name):
     return lines[lines.index(begin) + 1:lines.index(end)]
 
 
-def check_manual(table, manual_path):
+def compare_rows(table, docs, where):
+    """Mismatches between the dispatch table and a document's method rows."""
     failures = []
-    lines = open(manual_path, encoding="utf-8").read().splitlines()
-    rows = between(lines, "methods")
-    if rows is None:
-        return [f"{manual_path} has no methods markers"]
-    docs = [m.groupdict() for line in rows if (m := DOC_ROW.match(line))]
     if len(docs) != len(table):
-        failures.append(f"the manual lists {len(docs)} methods, the table {len(table)}")
+        failures.append(f"{where} lists {len(docs)} methods, the table {len(table)}")
     for row, doc in zip(table, docs):
         row_id = NAMED_IDS.get(row["id"], row["id"])
         expected = {
@@ -50,7 +46,18 @@ def check_manual(table, manual_path):
         }
         actual = {key: doc[key].strip() for key in expected}
         if actual != expected:
-            failures.append(f"manual row {row_id}: the manual says {actual}, the table {expected}")
+            failures.append(f"{where}, row {row_id}: it says {actual}, the table {expected}")
+    return failures
+
+
+def check_manual(table, manual_path):
+    failures = []
+    lines = open(manual_path, encoding="utf-8").read().splitlines()
+    rows = between(lines, "methods")
+    if rows is None:
+        return [f"{manual_path} has no methods markers"]
+    docs = [m.groupdict() for line in rows if (m := DOC_ROW.match(line))]
+    failures += compare_rows(table, docs, "the manual")
     samples = between(lines, "samples")
     if samples is None:
         return failures + [f"{manual_path} has no samples markers"]
@@ -69,19 +76,9 @@ def main():
     failures = []
     if len(table) != 31:
         failures.append(f"the dispatch table has {len(table)} rows, not 31")
-    if len(docs) != len(table):
-        failures.append(f"the reference lists {len(docs)} methods, the table {len(table)}")
+    failures += compare_rows(table, docs, "the reference")
     for row, doc in zip(table, docs):
         row_id = NAMED_IDS.get(row["id"], row["id"])
-        expected = {
-            "id": row_id,
-            "typelib": row["typelib"],
-            "dispatch": "" if row["dispatch"] == row["typelib"] else row["dispatch"],
-            "returns": RETURNS[row["vt"]],
-        }
-        actual = {key: doc[key].strip() for key in expected}
-        if actual != expected:
-            failures.append(f"row {row_id}: the reference says {actual}, the table {expected}")
         collector = row["collector"]
         answered_by = doc["by"].strip()
         if collector and answered_by != f"`CUserOrvanta::{collector}`":

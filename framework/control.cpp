@@ -1,5 +1,7 @@
 #include "framework/control.h"
 
+#include <algorithm>
+
 #include "framework/com_ptr.h"
 #include "framework/dispatch.h"
 #include "framework/scoped_variant.h"
@@ -78,7 +80,10 @@ STDMETHODIMP CControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LC
   if (!names || !ids) return E_POINTER;
   if (count == 0) return E_INVALIDARG;
 
-  if (lcid != 0) {
+  // A null name is never handed to the type library, which may read it; the
+  // table answers it as unknown.
+  const bool all_named = std::all_of(names, names + count, [](const wchar_t* name) { return name != nullptr; });
+  if (lcid != 0 && all_named) {
     ComPtr<ITypeInfo> info;
     if (SUCCEEDED(LoadTypeInfo(*identity_.dispatch_iid, lcid, info.Receive())))
       return info->GetIDsOfNames(names, count, ids);

@@ -53,6 +53,15 @@ std::wstring TextFromRegistryData(const BYTE* data, size_t size) {
   std::wstring text(size / sizeof(wchar_t), L'\0');
   std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
   text.resize(std::wcslen(text.c_str()));
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool high = text[i] >= 0xd800 && text[i] <= 0xdbff;
+    const bool low = text[i] >= 0xdc00 && text[i] <= 0xdfff;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xdc00 && text[i + 1] <= 0xdfff) {
+      ++i;  // a whole pair
+    } else if (high || low) {
+      text[i] = 0xfffd;
+    }
+  }
   return text;
 }
 

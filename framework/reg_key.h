@@ -49,7 +49,9 @@ class RegKey {
 
 // Registry data taken as UTF-16 text: up to the first zero character or the
 // end of the data, whichever comes first. A trailing odd byte is not a
-// character and is left out.
+// character and is left out. A surrogate without its partner (binary data
+// read as text, or a pair cut by a size limit) becomes U+FFFD, so that the
+// text is always well-formed UTF-16.
 std::wstring TextFromRegistryData(const BYTE* data, size_t size);
 
 // Removes |path| below |parent| with all its subkeys and values.

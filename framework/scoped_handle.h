@@ -1,4 +1,4 @@
-// ScopedHandle: owns one kernel handle (thread, event, file) and closes it.
+// ScopedHandle: owns one kernel object handle (a thread, an event, a process).
 #pragma once
 
 #include <windows.h>
@@ -7,17 +7,16 @@
 
 namespace orvanta {
 
+// Closes the handle when reset or destroyed. Null and INVALID_HANDLE_VALUE
+// both count as no handle, so the results of CreateThread, CreateEventW and
+// CreateFileW can be held alike.
 class ScopedHandle {
  public:
   ScopedHandle() = default;
-  // Adopts |handle|; null and INVALID_HANDLE_VALUE both mean none.
-  explicit ScopedHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-  ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  explicit ScopedHandle(HANDLE handle) : handle_(Normal(handle)) {}
+  ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.Release()) {}
   ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = std::exchange(other.handle_, nullptr);
-    }
+    if (this != &other) Reset(other.Release());
     return *this;
   }
   ScopedHandle(const ScopedHandle&) = delete;
@@ -27,11 +26,15 @@ class ScopedHandle {
   HANDLE Get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr; }
 
-  void Reset() {
-    if (HANDLE old = std::exchange(handle_, nullptr)) CloseHandle(old);
+  void Reset(HANDLE handle = nullptr) {
+    HANDLE old = std::exchange(handle_, Normal(handle));
+    if (old) CloseHandle(old);
   }
+  [[nodiscard]] HANDLE Release() { return std::exchange(handle_, nullptr); }
 
  private:
+  static HANDLE Normal(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
+
   HANDLE handle_ = nullptr;
 };
 

@@ -58,21 +58,30 @@ std::wstring SystemDirectory() {
 
 }  // namespace
 
+// Wine answers the memory status from a copy that it refreshes at most once a
+// second; a thread that asks while another is refreshing it gets success and
+// zeros. No machine has no memory: a zero total is asked for again, a bounded
+// number of times.
+constexpr int kMemoryStatusAttempts = 100;
+
 void CUserOrvanta::GetMemoryInfo(CString& report) {
   ScopedLibrary kernel32(L"kernel32.dll");
   if (!kernel32) return;
   // Without the extended call (or when it fails) only a 32-bit figure exists.
-  uint64_t total_bytes = 0;
-  MEMORYSTATUSEX status_ex = {};
-  status_ex.dwLength = sizeof(status_ex);
   auto global_memory_status_ex = kernel32.Find<GlobalMemoryStatusExFn>("GlobalMemoryStatusEx");
-  if (global_memory_status_ex && global_memory_status_ex(&status_ex)) {
-    total_bytes = status_ex.ullTotalPhys;
-  } else {
-    MEMORYSTATUS status = {};
-    status.dwLength = sizeof(status);
-    GlobalMemoryStatus(&status);
-    total_bytes = status.dwTotalPhys;
+  uint64_t total_bytes = 0;
+  for (int attempt = 0; attempt < kMemoryStatusAttempts && total_bytes == 0; ++attempt) {
+    if (attempt > 0) Sleep(1);
+    MEMORYSTATUSEX status_ex = {};
+    status_ex.dwLength = sizeof(status_ex);
+    if (global_memory_status_ex && global_memory_status_ex(&status_ex)) {
+      total_bytes = status_ex.ullTotalPhys;
+    } else {
+      MEMORYSTATUS status = {};
+      status.dwLength = sizeof(status);
+      GlobalMemoryStatus(&status);
+      total_bytes = status.dwTotalPhys;
+    }
   }
   WriteMemoryReport(report, total_bytes);
 }

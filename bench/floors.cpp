@@ -1,0 +1,271 @@
+#include "bench/floors.h"
+
+#include <ddraw.h>
+#include <dsound.h>
+#include <dxdiag.h>
+#include <intrin.h>
+#include <wbemcli.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "framework/com_ptr.h"
+#include "framework/reg_key.h"
+#include "framework/scoped_bstr.h"
+#include "framework/scoped_library.h"
+#include "framework/scoped_variant.h"
+
+namespace orvanta::bench {
+namespace {
+
+// Opens |path| and reads each of |names| once into a fixed buffer.
+bool ReadValues(const wchar_t* path, std::initializer_list<const wchar_t*> names) {
+  RegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, path, KEY_QUERY_VALUE) != ERROR_SUCCESS) return false;
+  for (const wchar_t* name : names) {
+    BYTE data[1040];
+    DWORD size = sizeof(data);
+    RegQueryValueExW(key.Get(), name, nullptr, nullptr, data, &size);
+  }
+  return true;
+}
+
+bool ReadProcessorDescription() {
+  ReadValues(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\OemInfo",
+             {L"AcpiOem", L"WbemOem", L"WbemProduct"});
+  return ReadValues(L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                    {L"ProcessorNameString", L"Identifier", L"VendorIdentifier"});
+}
+
+bool ReadSystemModel() {
+  RegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\SystemInformation", KEY_READ) !=
+      ERROR_SUCCESS)
+    return true;  // absent: opening it was the whole cost
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  key.ReadValue(L"SystemProductName", &type, &data);
+  return true;
+}
+
+bool ReadBrandString() {
+  int regs[4];
+  __cpuid(regs, 0x80000000);
+  if (static_cast<unsigned>(regs[0]) < 0x80000004u) return false;
+  char brand[49] = {};
+  for (int leaf = 0; leaf < 3; ++leaf) {
+    __cpuid(regs, 0x80000002 + leaf);
+    std::memcpy(brand + 16 * leaf, regs, sizeof(regs));
+  }
+  return brand[0] != 0 || brand[47] == 0;
+}
+
+bool ReadMemoryStatus() {
+  MEMORYSTATUSEX status = {};
+  status.dwLength = sizeof(status);
+  return GlobalMemoryStatusEx(&status) != FALSE;
+}
+
+bool ReadSystemInfo() {
+  SYSTEM_INFO info = {};
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0;
+}
+
+bool ReadProcessorTopology() {
+  DWORD length = 0;
+  GetLogicalProcessorInformation(nullptr, &length);
+  std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> records(length / sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION) +
+                                                            1);
+  return GetLogicalProcessorInformation(records.data(), &length) != FALSE;
+}
+
+bool ListDrives() {
+  const DWORD drives = GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter) {
+    if (!(drives & (1u << letter))) continue;
+    const wchar_t root[] = {static_cast<wchar_t>(L'A' + letter), L':', L'\\', 0};
+    if (GetDriveTypeW(root) != DRIVE_FIXED) continue;
+    ULARGE_INTEGER free_bytes, total, total_free;
+    GetDiskFreeSpaceExW(root, &free_bytes, &total, &total_free);
+  }
+  return drives != 0;
+}
+
+bool SystemDriveSpace() {
+  wchar_t directory[MAX_PATH];
+  if (GetSystemDirectoryW(directory, MAX_PATH) < 3) return false;
+  directory[3] = 0;
+  ULARGE_INTEGER free_bytes, total, total_free;
+  return GetDiskFreeSpaceExW(directory, &free_bytes, &total, &total_free) != FALSE;
+}
+
+// Every service key opened and asked for its Enum subkey: the device walk.
+bool WalkServices() {
+  RegKey root;
+  if (root.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services", KEY_READ) != ERROR_SUCCESS)
+    return false;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[520];
+    DWORD length = 520;
+    if (RegEnumKeyExW(root.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    RegKey service;
+    if (service.Open(root.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
+    RegKey list;
+    list.Open(service.Get(), L"Enum", KEY_READ);
+  }
+  return true;
+}
+
+bool CreateDirectDraw() {
+  ScopedLibrary library(L"ddraw.dll");
+  using CreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+  auto create = library.Find<CreateFn>("DirectDrawCreate");
+  if (!create) return false;
+  ComPtr<IDirectDraw> draw;
+  if (FAILED(create(nullptr, draw.Receive(), nullptr))) return false;
+  DDCAPS caps = {};
+  caps.dwSize = sizeof(caps);
+  return SUCCEEDED(draw->GetCaps(&caps, nullptr));
+}
+
+BOOL CALLBACK CountSoundDevice(GUID*, const wchar_t*, const wchar_t*, void* count) {
+  ++*static_cast<int*>(count);
+  return TRUE;
+}
+
+bool EnumerateSound() {
+  ScopedLibrary library(L"dsound.dll");
+  using EnumerateFn = HRESULT(WINAPI*)(LPDSENUMCALLBACKW, void*);
+  auto enumerate = library.Find<EnumerateFn>("DirectSoundEnumerateW");
+  int count = 0;
+  return enumerate && SUCCEEDED(enumerate(CountSoundDevice, &count));
+}
+
+bool OpenSoundDevice() {
+  ScopedLibrary library(L"dsound.dll");
+  using CreateFn = HRESULT(WINAPI*)(const GUID*, IDirectSound**, IUnknown*);
+  auto create = library.Find<CreateFn>("DirectSoundCreate");
+  if (!create) return false;
+  ComPtr<IDirectSound> sound;
+  if (FAILED(create(nullptr, sound.Receive(), nullptr))) return false;
+  DSCAPS caps = {};
+  caps.dwSize = sizeof(caps);
+  return SUCCEEDED(sound->GetCaps(&caps));
+}
+
+bool ListDisplayModes() {
+  DEVMODEW mode = {};
+  mode.dmSize = sizeof(mode);
+  DWORD count = 0;
+  while (EnumDisplaySettingsW(nullptr, count, &mode)) ++count;
+  return count > 0;
+}
+
+bool CurrentDisplayMode() {
+  HDC context = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
+  if (!context) return false;
+  const int bits = GetDeviceCaps(context, BITSPIXEL);
+  DeleteDC(context);
+  return bits > 0;
+}
+
+bool CreateDirect3D10() {
+  ScopedLibrary library(L"d3d10.dll");
+  using CreateFn = HRESULT(WINAPI*)(void*, int, HMODULE, UINT, UINT, IUnknown**);
+  auto create = library.Find<CreateFn>("D3D10CreateDevice");
+  if (!create) return false;
+  ComPtr<IUnknown> device;
+  constexpr int kHardware = 0;
+  constexpr UINT kSdkVersion = 29;
+  return SUCCEEDED(create(nullptr, kHardware, nullptr, 0, kSdkVersion, device.Receive()));
+}
+
+// The DxDiag provider's identifiers, which no import library carries.
+constexpr CLSID kDxDiagProvider = {0xa65b8071, 0x3bfe, 0x4213, {0x9a, 0x5b, 0x49, 0x1d, 0xa4, 0x46, 0x1c, 0xa7}};
+constexpr IID kIDxDiagProvider = {0x9c6b4cb0, 0x23f8, 0x49cc, {0xa3, 0xed, 0x45, 0xa5, 0x50, 0x00, 0xa6, 0xd2}};
+
+bool AskDxDiag() {
+  ComPtr<IDxDiagProvider> provider;
+  if (FAILED(CoCreateInstance(kDxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, kIDxDiagProvider,
+                              provider.ReceiveVoid())))
+    return false;
+  DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};
+  if (FAILED(provider->Initialize(&params))) return false;
+  ComPtr<IDxDiagContainer> root, system;
+  if (FAILED(provider->GetRootContainer(root.Receive()))) return false;
+  if (FAILED(root->GetChildContainer(L"DxDiag_SystemInfo", system.Receive()))) return false;
+  ScopedVariant version;
+  return SUCCEEDED(system->GetProp(L"dwDirectXVersionMajor", version.Receive()));
+}
+
+bool QueryOperatingSystem() {
+  ComPtr<IWbemLocator> locator;
+  if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                              locator.ReceiveVoid())))
+    return false;
+  ComPtr<IWbemServices> services;
+  ScopedBstr space(SysAllocString(L"ROOT\\CIMV2"));
+  if (FAILED(locator->ConnectServer(space.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                    services.Receive())))
+    return false;
+  ComPtr<IEnumWbemClassObject> rows;
+  ScopedBstr language(SysAllocString(L"WQL"));
+  ScopedBstr query(SysAllocString(L"SELECT * FROM Win32_OperatingSystem"));
+  if (FAILED(services->ExecQuery(language.Get(), query.Get(),
+                                 WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, rows.Receive())))
+    return false;
+  ComPtr<IWbemClassObject> row;
+  ULONG returned = 0;
+  if (FAILED(rows->Next(WBEM_INFINITE, 1, row.Receive(), &returned)) || returned == 0) return false;
+  ScopedVariant caption;
+  return SUCCEEDED(row->Get(L"Caption", 0, caption.Receive(), nullptr, nullptr));
+}
+
+// The wait cursor that the drive and processor description reports show.
+bool ShowWaitCursor() {
+  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  SetCursor(previous);
+  return true;
+}
+
+bool Nothing() { return true; }
+
+constexpr Floor kFloors[] = {
+    {"none", "no platform call", Nothing},
+    {"registry", "open OemInfo and CentralProcessor\\0, read three values of each", ReadProcessorDescription},
+    {"model", "open SystemInformation, read SystemProductName", ReadSystemModel},
+    {"cursor", "SetCursor to the wait cursor and back", ShowWaitCursor},
+    {"cpuid", "CPUID 0x80000000-0x80000004", ReadBrandString},
+    {"memory", "GlobalMemoryStatusEx", ReadMemoryStatus},
+    {"sysinfo", "GetSystemInfo", ReadSystemInfo},
+    {"topology", "GetLogicalProcessorInformation", ReadProcessorTopology},
+    {"drives", "GetLogicalDrives, GetDriveTypeW and GetDiskFreeSpaceExW per fixed drive", ListDrives},
+    {"sysdrive", "GetSystemDirectoryW, GetDiskFreeSpaceExW", SystemDriveSpace},
+    {"services", "open every service key and its Enum subkey", WalkServices},
+    {"ddraw", "load ddraw.dll, DirectDrawCreate, GetCaps", CreateDirectDraw},
+    {"d3d8", "load d3d8.dll, Direct3DCreate8, GetAdapterIdentifier", Direct3D8Floor},
+    {"d3d9", "load d3d9.dll, Direct3DCreate9, GetDeviceCaps", Direct3D9Floor},
+    {"d3d10", "load d3d10.dll, D3D10CreateDevice", CreateDirect3D10},
+    {"dxdiag", "DxDiag provider: Initialize, DxDiag_SystemInfo, one property", AskDxDiag},
+    {"dsenum", "load dsound.dll, DirectSoundEnumerateW", EnumerateSound},
+    {"dscreate", "load dsound.dll, DirectSoundCreate, GetCaps", OpenSoundDevice},
+    {"modes", "EnumDisplaySettingsW over every mode", ListDisplayModes},
+    {"current", "CreateICW, GetDeviceCaps", CurrentDisplayMode},
+    {"wmi", "WbemLocator, ConnectServer ROOT\\CIMV2, Win32_OperatingSystem", QueryOperatingSystem},
+};
+
+}  // namespace
+
+std::span<const Floor> Floors() { return kFloors; }
+
+const Floor* FindFloor(const char* name) {
+  for (const Floor& floor : kFloors) {
+    if (std::strcmp(floor.name, name) == 0) return &floor;
+  }
+  return nullptr;
+}
+
+}  // namespace orvanta::bench

@@ -223,15 +223,43 @@ DWORD NextServiceWithDevices(ServiceCursor& cursor) {
   }
 }
 
-DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service, HKEY enum_key) {
-  DWORD count = 0;
-  if (RegistryValueExists(registry, service, L"Group") && ReadRegistryDword(registry, enum_key, L"Count", &count))
-    return count;
-  for (count = 0;; ++count) {
+namespace {
+
+DWORD CountSubkeys(const DeviceRegistry& registry, HKEY key) {
+  for (DWORD count = 0;; ++count) {
     wchar_t name[kNameChars];
     DWORD chars = kNameChars;
-    if (registry.EnumKey(enum_key, count, name, &chars) != ERROR_SUCCESS) return count;
+    if (registry.EnumKey(key, count, name, &chars) != ERROR_SUCCESS) return count;
   }
+}
+
+// One past the highest index that an Enum key can name a device by: its
+// largest value name that is a decimal number, or its number of subkeys.
+DWORD DeviceIndexLimit(const DeviceRegistry& registry, HKEY enum_key) {
+  DWORD limit = CountSubkeys(registry, enum_key);
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[kNameChars];
+    DWORD chars = kNameChars;
+    const LONG status = registry.EnumValue(enum_key, index, name, &chars, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA) continue;  // a name too long to be a number
+    if (status != ERROR_SUCCESS) return limit;
+    if (chars == 0 || chars > 10 || std::wcsspn(name, L"0123456789") != chars) continue;
+    const unsigned long long number = std::wcstoull(name, nullptr, 10);
+    if (number < 0xFFFFFFFFull) limit = std::max(limit, static_cast<DWORD>(number + 1));
+    else limit = 0xFFFFFFFFu;
+  }
+}
+
+}  // namespace
+
+DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service, HKEY enum_key) {
+  DWORD count = 0;
+  // "Count" is believed only as far as the key can name devices: a damaged
+  // count of four billion would otherwise keep the walk asking for devices
+  // that cannot exist.
+  if (RegistryValueExists(registry, service, L"Group") && ReadRegistryDword(registry, enum_key, L"Count", &count))
+    return count == 0 ? 0 : std::min(count, DeviceIndexLimit(registry, enum_key));
+  return CountSubkeys(registry, enum_key);
 }
 
 bool ReadServiceDevice(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index) {

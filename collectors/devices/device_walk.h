@@ -110,7 +110,8 @@ bool ReadDeviceKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* in
 DWORD NextServiceWithDevices(ServiceCursor& cursor);
 // The number of device instances that a service lists, from the service key
 // and its open Enum key: "Count" when the service has a "Group" value, else
-// the Enum key's subkeys.
+// the Enum key's subkeys. A "Count" beyond the highest index that the Enum key
+// names (by a numbered value or a subkey) is cut to that index.
 DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service, HKEY enum_key);
 // Fills |entry| with device |index| of a service's open Enum key: the
 // instance path in its value "<index>", or on Windows 9x the "HardWareKey" of

@@ -131,9 +131,17 @@ TEST_F(DeviceReports, ServicesListTheirDevicesByClass) {
   ASSERT_NO_FATAL_FAILURE(mixed.Group());
   ASSERT_NO_FATAL_FAILURE(mixed.Devices(6, {L"Missing", L"Upper", L"Resource", L"Number", L"Long", L"Cd"}));
 
+  // A damaged "Count" far beyond the numbered values: the walk ends after the
+  // highest number, "3", and lists what the values name.
+  PlantedService damaged(L"zzOrvantaTest6");
+  ASSERT_NO_FATAL_FAILURE(damaged.Plant());
+  ASSERT_NO_FATAL_FAILURE(damaged.Group());
+  ASSERT_NO_FATAL_FAILURE(damaged.Devices(0xFFFFFFFF, {L"Second"}));
+  ASSERT_NO_FATAL_FAILURE(damaged.key().SetTextAt(L"Enum", L"3", kInstances + L"\\First"));
+
   const std::wstring added = L"Orvanta test second\nOrvanta test first\nOrvanta test upper-case class\n"
                              L"@orvanta.inf,%desc%;Orvanta test resource\n\n" +
-                             std::wstring(519, L'L') + L"\n";
+                             std::wstring(519, L'L') + L"\n" + L"Orvanta test second\nOrvanta test first\n";
   EXPECT_EQ(Report(kGetMediaInfo), media_before + added);
   EXPECT_EQ(Report(kGetDriverInfo), driver_before + added);
   EXPECT_EQ(Report(kGetNetInfo), net_before);

@@ -318,14 +318,11 @@ TEST_F(Container, AtlHostActivatesTheControlHiddenInUserMode) {
   EXPECT_FALSE(IsWindowVisible(window));
 }
 
-// The design-time picture for the documentation: ORVANTA_DESIGN_PICTURE names a
-// BMP file to write the client area of the host's top-level window into.
-void SaveDesignPicture(HWND window) {
+// Pictures for the documentation: |variable| in the environment names a BMP
+// file to write |rect| of the screen into; without it nothing is written.
+void SavePicture(const char* variable, RECT rect) {
   char path[MAX_PATH];
-  if (!GetEnvironmentVariableA("ORVANTA_DESIGN_PICTURE", path, MAX_PATH)) return;
-  RECT rect;
-  GetClientRect(window, &rect);
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  if (!GetEnvironmentVariableA(variable, path, MAX_PATH)) return;
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
@@ -349,6 +346,27 @@ void SaveDesignPicture(HWND window) {
   }
 }
 
+// The client area of |window|, as for the design-time picture (ORVANTA_DESIGN_PICTURE).
+void SaveClientPicture(const char* variable, HWND window) {
+  RECT rect;
+  GetClientRect(window, &rect);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  SavePicture(variable, rect);
+}
+
+// The whole of a modal window, frame and caption included, as its own thread
+// paints it: ORVANTA_ABOUT_PICTURE and ORVANTA_PROPERTIES_PICTURE. Called from
+// the watcher while the window's thread sits in the modal loop.
+void SaveWindowPicture(const char* variable, HWND window) {
+  if (!GetEnvironmentVariableA(variable, nullptr, 0)) return;
+  // The watcher may find the window before its first paint is done.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(300);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  SavePicture(variable, rect);
+}
+
 TEST_F(Container, AtlHostShowsTheControlInDesignMode) {
   AtlHost host;
   ASSERT_NO_FATAL_FAILURE(host.Create());
@@ -368,7 +386,7 @@ TEST_F(Container, AtlHostShowsTheControlInDesignMode) {
   const HWND window = host.ControlWindow();
   ASSERT_TRUE(window);
   EXPECT_TRUE(IsWindowVisible(window));
-  SaveDesignPicture(host.frame());
+  SaveClientPicture("ORVANTA_DESIGN_PICTURE", host.frame());
 
   // The designer switches to run mode: the control hides.
   design_site->set_user_mode(true);
@@ -427,6 +445,7 @@ TEST_F(Container, AboutBoxIsOwnedByTheContainerAndReturnsWhenClosed) {
     host_disabled = !IsWindowEnabled(host.frame());
     ok = GetDlgItem(box, IDOK);
     ok_text = WindowText(ok);
+    SaveWindowPicture("ORVANTA_ABOUT_PICTURE", box);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
     return true;
   });
@@ -483,6 +502,7 @@ TEST_F(Container, PropertiesVerbOpensTheGeneralPage) {
     item.cchTextMax = 64;
     SendMessageW(tabs, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     tab = text;
+    SaveWindowPicture("ORVANTA_PROPERTIES_PICTURE", frame);
     PostMessageW(frame, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return true;
   });

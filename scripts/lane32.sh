@@ -6,12 +6,14 @@
 #
 #   lane32.sh image <build-dir>    build the guest image if it is missing or stale
 #   lane32.sh run <build-dir>      build the image if needed, boot the guest, run the tests
+#   lane32.sh key <build-dir>      print the key that the image is reused under
 #
-# Everything lives below <build-dir>/guest: the system image (a Debian root with
-# the guest's kernel, 32-bit Wine, Xvfb and Mesa, made once and reused until the
-# package list or the guest's init changes), the disk that carries the tests in
-# and the results out, and the guest's console log. The guest is stopped after
-# ORVANTA_GUEST_TIMEOUT seconds (default 2400).
+# Everything lives below <build-dir>/guest: the system image (a Debian root
+# with the guest's kernel, 32-bit Wine, Xvfb and Mesa, made once and reused
+# until the package list, the guest's init or the way it is built changes),
+# the disk that carries the tests in and the results out, and the guest's
+# console log. The guest is stopped after ORVANTA_GUEST_TIMEOUT seconds
+# (default 2400).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -36,9 +38,9 @@ guest_packages=(
 # script from the second disk and powers off.
 guest_init='#!/bin/sh
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev
+mount -t proc proc /proc 2>/dev/null
+mount -t sysfs sys /sys 2>/dev/null
+mount -t devtmpfs dev /dev 2>/dev/null
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
@@ -56,7 +58,9 @@ sleep 60
 '
 
 image_key() {
-  printf '%s\n' "$suite" "$mirror" "${guest_packages[@]}" "$guest_init" | sha256sum | cut -d' ' -f1
+  # The packages, the guest's init and the recipe itself.
+  printf '%s\n' "$suite" "$mirror" "${guest_packages[@]}" "$guest_init" "$(declare -f build_image)" |
+    sha256sum | cut -d' ' -f1
 }
 
 log() { echo "lane32: $*" >&2; }
@@ -69,7 +73,9 @@ build_image() {
   fi
   log "building the guest image in $guest (once; a few minutes)"
   local started=$SECONDS
-  rm -rf "$guest/root" "$guest/system.raw" "$guest/vmlinuz" "$guest/initrd.img" "$guest/image.key"
+  # What a stopped build may have left mounted in the root is let go first.
+  umount "$guest/root/proc" 2>/dev/null || true
+  rm -rf --one-file-system "$guest/root" "$guest/system.raw" "$guest/vmlinuz" "$guest/initrd.img" "$guest/image.key"
   mkdir -p "$guest"
   rootfs=$guest/root
   debootstrap --arch=amd64 --variant=minbase "$suite" "$rootfs" "$mirror" >"$guest/debootstrap.log" 2>&1 ||
@@ -87,9 +93,15 @@ path-exclude /usr/share/man/*
 path-exclude /usr/share/info/*
 path-exclude /usr/share/locale/*
 EOF
+  # The initrd needs only what mounts the root: the virtio disk and ext4
+  # (with the checksum that ext4 uses). The default, most of the kernel's
+  # modules, makes its generation the longest step of the image.
+  mkdir -p "$rootfs/etc/initramfs-tools/conf.d"
+  echo MODULES=list >"$rootfs/etc/initramfs-tools/conf.d/lane-modules"
+  printf '%s\n' virtio_pci virtio_blk ext4 crc32c_generic >"$rootfs/etc/initramfs-tools/modules"
   chroot "$rootfs" dpkg --add-architecture i386
   if ! chroot "$rootfs" /usr/bin/env DEBIAN_FRONTEND=noninteractive sh -c \
-    "apt-get update -qq && apt-get install -y -qq --no-install-recommends ${guest_packages[*]}" \
+    "apt-get update -qq && apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-confold ${guest_packages[*]}" \
     >"$guest/packages.log" 2>&1 <<<"" ; then
     tail -n 30 "$guest/packages.log" >&2
     return 1
@@ -140,7 +152,7 @@ run_guest() {
   # -smap: with SMAP the guest's kernel faults on the iret back to 32-bit user
   # code under this QEMU's emulation, and every 32-bit process dies.
   timeout --kill-after=30 "$timeout" qemu-system-x86_64 \
-    -machine pc -cpu max,-smap -accel tcg,thread=multi -smp "$(nproc)" -m 3G \
+    -machine pc -cpu max,-smap -accel tcg,thread=multi -smp "$(( $(nproc) < 4 ? $(nproc) : 4 ))" -m 3G \
     -display none -monitor none -serial "file:$guest/console.log" -no-reboot \
     -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \
     -append "root=/dev/vda rw console=ttyS0 quiet panic=-1 init=/sbin/lane-init" \
@@ -170,6 +182,7 @@ run_guest() {
 case "$command" in
   image) build_image ;;
   run) run_guest ;;
+  key) image_key ;;
   *)
     echo "lane32: unknown command $command" >&2
     exit 2

@@ -1,8 +1,8 @@
-# The 32-bit build: Debian's mingw-w64 cross compilers, POSIX thread model.
+# The 32-bit build: Debian's mingw-w64 cross compilers, Win32 thread model (no winpthread, so no imports newer than Windows XP).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR X86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(ORVANTA_WIDL i686-w64-mingw32-widl)
 set(ORVANTA_WIDL_TARGET --win32)

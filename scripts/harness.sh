@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Wine harness of one build tree: its own 64-bit Wine prefix, one Xvfb
-# server, and ALSA pointed at a null output.
+# The Wine harness of one build tree: its own Wine prefix (64-bit, or 32-bit
+# with ORVANTA_WINEARCH=win32 where 32-bit Wine runs), one Xvfb server, and
+# ALSA pointed at a null output.
 #
 #   harness.sh start <state-dir>             start Xvfb and make the prefix (idempotent)
 #   harness.sh run <state-dir> prog [args]   run a Windows program in the harness
@@ -12,7 +13,12 @@
 # Never touches ~/.wine: everything lives below <state-dir>.
 set -euo pipefail
 
-WINE64=/usr/lib/wine/wine64
+export WINEARCH=${ORVANTA_WINEARCH:-win64}
+case $WINEARCH in
+  win64) WINE=/usr/lib/wine/wine64 ;;
+  win32) WINE=/usr/lib/wine/wine ;;
+  *) echo "harness: unknown Wine architecture $WINEARCH" >&2; exit 2 ;;
+esac
 WINESERVER=/usr/lib/wine/wineserver
 
 command=${1:?usage: harness.sh start|run|stop <state-dir> [program args...]}
@@ -22,7 +28,6 @@ mkdir -p "$state"
 state=$(cd "$state" && pwd)
 
 export WINEPREFIX="$state/prefix"
-export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -68,9 +73,9 @@ ALSA
 make_prefix() {
   [[ -f "$WINEPREFIX/system.reg" ]] && return 0
   echo "harness: creating the Wine prefix $WINEPREFIX (once per build tree)" >&2
-  "$WINE64" wineboot --init >"$state/wineboot.log" 2>&1
+  "$WINE" wineboot --init >"$state/wineboot.log" 2>&1
   # Sound through ALSA (the null device) rather than a PulseAudio server.
-  "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$state/wineboot.log" 2>&1
+  "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$state/wineboot.log" 2>&1
   "$WINESERVER" -w
 }
 
@@ -91,7 +96,7 @@ case "$command" in
     ;;
   run)
     ensure_started
-    exec "$WINE64" "$@"
+    exec "$WINE" "$@"
     ;;
   stop)
     "$WINESERVER" -k 2>/dev/null || true

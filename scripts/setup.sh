@@ -12,6 +12,8 @@ packages=(
   # What Wine needs for Direct3D through Mesa and for display modes under Xvfb,
   # named here in case the machine does not install recommended packages.
   libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1
+  # The 32-bit lane: a QEMU guest built with debootstrap on an ext4 image.
+  qemu-system-x86 debootstrap e2fsprogs
 )
 
 missing=()

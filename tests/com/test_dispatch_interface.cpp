@@ -3,7 +3,6 @@
 #include <olectl.h>
 
 #include <atomic>
-#include <thread>
 
 #include "control/dispatch_table.h"
 #include "control/orvanta_idl.h"
@@ -86,30 +85,38 @@ TEST_F(DispatchInterface, RejectsMalformedLookups) {
   EXPECT_EQ(control_->GetIDsOfNames(IID_NULL, names, 0, kNeutral, &id), E_INVALIDARG);
 }
 
-// Closes the About box once it appears.
+// Closes the About box once it appears, from a thread of its own.
 class AboutBoxCloser {
  public:
-  AboutBoxCloser()
-      : thread_([this] {
-          for (int attempt = 0; attempt < 500 && !stop_; ++attempt) {
-            if (HWND dialog = FindWindowW(nullptr, L"About Pelmora Control")) {
-              found_ = true;
-              PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-              return;
-            }
-            Sleep(20);
-          }
-        }) {}
+  AboutBoxCloser() : thread_(CreateThread(nullptr, 0, &AboutBoxCloser::Watch, this, 0, nullptr)) {}
   ~AboutBoxCloser() {
     stop_ = true;
-    thread_.join();
+    if (thread_) {
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+    }
   }
+  AboutBoxCloser(const AboutBoxCloser&) = delete;
+  AboutBoxCloser& operator=(const AboutBoxCloser&) = delete;
   bool found() const { return found_; }
 
  private:
+  static DWORD WINAPI Watch(void* self) {
+    auto* closer = static_cast<AboutBoxCloser*>(self);
+    for (int attempt = 0; attempt < 500 && !closer->stop_; ++attempt) {
+      if (HWND dialog = FindWindowW(nullptr, L"About Pelmora Control")) {
+        closer->found_ = true;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return 0;
+      }
+      Sleep(20);
+    }
+    return 0;
+  }
+
   std::atomic<bool> stop_{false};
   std::atomic<bool> found_{false};
-  std::thread thread_;
+  HANDLE thread_;
 };
 
 TEST_F(DispatchInterface, AnswersEveryIdentifierWithItsType) {

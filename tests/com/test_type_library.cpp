@@ -59,7 +59,11 @@ TEST_F(TypeLibrary, DescribesTheLibrary) {
   EXPECT_EQ(attr->lcid, 0x0409u);
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 0);
+#ifdef _WIN64
   EXPECT_EQ(attr->syskind, SYS_WIN64);
+#else
+  EXPECT_EQ(attr->syskind, SYS_WIN32);
+#endif
   // The loader adds that the library came from a file.
   EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, LIBFLAG_FCONTROL);
 

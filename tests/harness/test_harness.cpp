@@ -10,13 +10,15 @@
 
 namespace {
 
+// A DirectSound enumeration callback (stdcall on 32-bit Windows).
+BOOL CALLBACK CollectDevice(GUID* guid, const wchar_t* description, const wchar_t*, void* context) {
+  if (guid) static_cast<std::vector<std::wstring>*>(context)->push_back(description);
+  return TRUE;
+}
+
 TEST(Harness, SoundHasOnePlaybackDeviceBesideThePrimaryDriver) {
   std::vector<std::wstring> devices;
-  auto collect = [](GUID* guid, const wchar_t* description, const wchar_t*, void* context) -> BOOL {
-    if (guid) static_cast<std::vector<std::wstring>*>(context)->push_back(description);
-    return TRUE;
-  };
-  ASSERT_EQ(DirectSoundEnumerateW(collect, &devices), DS_OK);
+  ASSERT_EQ(DirectSoundEnumerateW(CollectDevice, &devices), DS_OK);
   ASSERT_EQ(devices.size(), 1u);
 }
 

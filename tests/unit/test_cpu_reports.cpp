@@ -134,6 +134,27 @@ TEST(CPUPhysicalCount, ReadsAtMostSixtyFourRecords) {
   EXPECT_EQ(too_many.reads, 0);
 }
 
+TEST(CPUPhysicalCount, LimitsTheBytesByTheRecordSizeOfTheArchitecture) {
+  // 24-byte records on 32-bit Windows, 32-byte ones on 64-bit Windows.
+#ifdef _WIN64
+  constexpr DWORD kRecordBytes = 32;
+#else
+  constexpr DWORD kRecordBytes = 24;
+#endif
+  ASSERT_EQ(sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION), kRecordBytes);
+  constexpr DWORD kLimitBytes = kMaxProcessorRecords * kRecordBytes;  // 1536 on 32-bit Windows
+  FakeProcessorInformation at_limit;
+  at_limit.records.assign(kMaxProcessorRecords, RelationProcessorCore);
+  at_limit.needed_override = kLimitBytes;
+  EXPECT_EQ(PhysicalCount(at_limit), L"64");
+
+  FakeProcessorInformation over_limit;
+  over_limit.records.assign(kMaxProcessorRecords, RelationProcessorCore);
+  over_limit.needed_override = kLimitBytes + 1;
+  EXPECT_EQ(PhysicalCount(over_limit), L"-");
+  EXPECT_EQ(over_limit.reads, 0);
+}
+
 TEST(CPUPhysicalCount, CountsOnlyWholeRecordsWithinTheWrittenLength) {
   FakeProcessorInformation source;
   source.records = {RelationProcessorCore, RelationProcessorCore, RelationProcessorCore};

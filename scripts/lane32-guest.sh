@@ -1,0 +1,24 @@
+#!/bin/sh
+# Runs inside the 32-bit lane's guest (see lane32.sh), from the disk that
+# lane32.sh made: puts the sources and the i686 tree at the paths they have on
+# the host, and runs the tree's Wine tests under 32-bit Wine, in a win32 prefix
+# of the tree's own harness. Leaves ctest's output and its exit status in
+# /lane/results for the host.
+set -u
+. /lane/lane.conf
+results=/lane/results
+
+mkdir -p "$source_dir"
+mount --bind /lane/src "$source_dir"
+mkdir -p "$build_dir"
+mount --bind /lane/build "$build_dir"
+
+export ORVANTA_WINEARCH=win32
+echo "guest: $(nproc) processors, $(awk '/^MemTotal:/ {print int($2 / 1024)}' /proc/meminfo) MB; running the 32-bit tests"
+{
+  ctest --test-dir "$build_dir" -L wine -LE host_lane --output-on-failure --no-tests=error
+  echo $? >"$results/status"
+} 2>&1 | tee "$results/ctest.log"
+# The harness's own record of how the prefix was made, for a failing start.
+cp "$build_dir/wine/wineboot.log" "$results/" 2>/dev/null || true
+echo "guest: done"

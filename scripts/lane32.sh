@@ -24,11 +24,12 @@ timeout=${ORVANTA_GUEST_TIMEOUT:-2400}
 suite=bookworm
 mirror=${ORVANTA_GUEST_MIRROR:-http://deb.debian.org/debian}
 
-# The guest's packages: its kernel, 32-bit Wine, ctest to run the tests, and
+# The guest's packages: its kernel, 32-bit Wine, ctest to run the tests, python3
+# for the survey tool test's JSON check, and
 # what the 64-bit harness has on the host: Xvfb, Mesa for Direct3D (the i386
 # libraries, since 32-bit Wine loads them) and ALSA for the null output.
 guest_packages=(
-  linux-image-amd64 wine wine32 cmake xvfb xauth
+  linux-image-amd64 wine wine32 cmake xvfb xauth python3
   libasound2:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libxrandr2:i386 libxrender1:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386
   libxinerama1:i386 libxxf86vm1:i386 libxfixes3:i386
@@ -125,7 +126,7 @@ EOF
 }
 
 # The second disk: the guest's script, the i686 tree's programs and test
-# files, and the sources the tests name (scripts, test scripts, examples), each
+# files, and the sources the tests name (scripts, tests, examples), each
 # at the path it has here so that ctest finds what it was configured with.
 make_work_disk() {
   local stage=$guest/stage
@@ -134,8 +135,7 @@ make_work_disk() {
   cp "$root/scripts/lane32-guest.sh" "$stage/guest.sh"
   printf 'source_dir=%s\nbuild_dir=%s\n' "$root" "$build" >"$stage/lane.conf"
   cp -r "$root/scripts" "$root/examples" "$stage/src/"
-  mkdir -p "$stage/src/tests"
-  cp -r "$root/tests/script" "$stage/src/tests/"
+  cp -r "$root/tests" "$stage/src/"
   cp -r "$build/bin" "$stage/build/"
   (cd "$build" && find . \( -path ./guest -o -path ./wine \) -prune -o -name CTestTestfile.cmake \
     -exec cp --parents {} "$stage/build/" \;)

@@ -235,45 +235,36 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-// The visible top-level window of |thread| whose caption is |caption|.
-HWND FindThreadWindow(DWORD thread, const std::wstring& caption) {
-  struct Search {
-    const std::wstring* caption;
-    HWND found;
-  } search = {&caption, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (IsWindowVisible(window) && WindowText(window) == *s->caption) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+struct WindowSearch {
+  const std::function<bool(HWND)>* match;
+  HWND found;
+};
+
+BOOL CALLBACK CheckThreadWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (!IsWindowVisible(window) || !(*search->match)(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// The first visible top-level window of |thread| that |match| accepts.
+HWND FindThreadTopWindow(DWORD thread, const std::function<bool(HWND)>& match) {
+  WindowSearch search = {&match, nullptr};
+  EnumThreadWindows(thread, CheckThreadWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
+// The visible top-level window of |thread| whose caption is |caption|.
+HWND FindThreadWindow(DWORD thread, const std::wstring& caption) {
+  return FindThreadTopWindow(thread, [&caption](HWND window) { return WindowText(window) == caption; });
+}
+
+HWND TabControlOf(HWND window) { return FindWindowExW(window, nullptr, WC_TABCONTROLW, nullptr); }
+
 // The first visible tab control among the top-level windows of |thread|.
 HWND FindThreadTabControl(DWORD thread, HWND* top) {
-  struct Search {
-    HWND top, tabs;
-  } search = {nullptr, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        HWND tabs = FindWindowExW(window, nullptr, WC_TABCONTROLW, nullptr);
-        if (tabs && IsWindowVisible(window)) {
-          *s = {window, tabs};
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  *top = search.top;
-  return search.tabs;
+  *top = FindThreadTopWindow(thread, [](HWND window) { return TabControlOf(window) != nullptr; });
+  return *top ? TabControlOf(*top) : nullptr;
 }
 
 class Container : public ::testing::Test {

@@ -18,13 +18,15 @@ bool HarnessWithoutSound() {
   return GetEnvironmentVariableW(L"ORVANTA_HARNESS_SOUND", value, 8) == 4 && std::wstring(value) == L"none";
 }
 
+// Keeps the description of the first device with a GUID.
+BOOL CALLBACK KeepFirstWithGuid(GUID* guid, const wchar_t* description, const wchar_t*, void* context) {
+  if (guid) *static_cast<std::optional<std::wstring>*>(context) = description;
+  return !guid;
+}
+
 TEST(SoundReports, SoundcardIsTheFirstDeviceListedWithAGuid) {
   std::optional<std::wstring> first;
-  auto find = [](GUID* guid, const wchar_t* description, const wchar_t*, void* context) -> BOOL {
-    if (guid) *static_cast<std::optional<std::wstring>*>(context) = description;
-    return !guid;
-  };
-  DirectSoundEnumerateW(find, &first);
+  DirectSoundEnumerateW(KeepFirstWithGuid, &first);
   ASSERT_EQ(first.has_value(), !HarnessWithoutSound()) << "the harness's sound set-up";
   EXPECT_EQ(CallReport(CreateControl().Get(), 9), first ? *first + L"\n" : L"");
 }

@@ -75,14 +75,16 @@ int ApartmentType() {
   return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) ? static_cast<int>(type) : -1;
 }
 
+template <class Body>
+DWORD WINAPI RunBody(void* context) {
+  (*static_cast<Body*>(context))();
+  return 0;
+}
+
 // Runs |body| on a new thread and waits for it.
 template <class Body>
 void OnNewThread(Body body) {
-  auto run = [](void* context) -> DWORD {
-    (*static_cast<Body*>(context))();
-    return 0;
-  };
-  HANDLE thread = CreateThread(nullptr, 0, run, &body, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, RunBody<Body>, &body, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   EXPECT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
   CloseHandle(thread);

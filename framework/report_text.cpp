@@ -1,5 +1,7 @@
 #include "framework/report_text.h"
 
+#include <windows.h>
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <wchar.h>
@@ -58,6 +60,17 @@ std::wstring TrimLeadingWhiteSpace(const std::wstring& text) {
   size_t start = 0;
   while (start < text.size() && IsWhiteSpace(text[start])) ++start;
   return text.substr(start);
+}
+
+std::wstring WideFromThreadAnsi(const char* text, size_t capacity) {
+  size_t length = 0;
+  while (length < capacity && text[length] != '\0') ++length;
+  if (length == 0) return {};
+  const int wide_length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  if (wide_length <= 0) return {};
+  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+  MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(length), wide.data(), wide_length);
+  return wide;
 }
 
 }  // namespace orvanta

@@ -25,4 +25,10 @@ bool IsWhiteSpace(wchar_t c);
 // |text| without its leading white space.
 std::wstring TrimLeadingWhiteSpace(const std::wstring& text);
 
+// Narrow text from a platform record (a DirectDraw or Direct3D description or
+// driver name) as wide text, through the thread's ANSI code page. Reads at
+// most |capacity| bytes, so a record whose text fills it without a
+// terminator is still read safely.
+std::wstring WideFromThreadAnsi(const char* text, size_t capacity);
+
 }  // namespace orvanta

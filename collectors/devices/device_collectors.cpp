@@ -1,51 +1,32 @@
 // CUserOrvanta::GetDriverInfo, GetVideocardNameInfo, GetMediaInfo, GetNetInfo,
 // GetModemInfo, GetCDROMInfo and GetVRAMbyRegInfo: the Windows side of the
 // device reports.
-#include <ddraw.h>
-
 #include "collectors/devices/adapter_memory.h"
 #include "collectors/devices/device_reports.h"
+#include "collectors/graphics/direct_draw.h"
 #include "collectors/graphics/directx_version.h"
 #include "collectors/user_orvanta.h"
-#include "framework/com_ptr.h"
-#include "framework/scoped_library.h"
+#include "framework/report_text.h"
 
 namespace orvanta {
 namespace {
 
 constexpr GUID kIID_IDirectDraw4 = {0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
 
-using DirectDrawCreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-
-// DirectDraw of the default display driver, loaded by file name.
+// DirectDraw's description of the default display driver.
 class LiveDirectDraw : public DisplayAdapterSource {
  public:
   bool Describe(std::wstring* description) const override {
-    ScopedLibrary ddraw(L"ddraw.dll");
-    const auto create = ddraw.Find<DirectDrawCreateFn>("DirectDrawCreate");
-    if (!create) return false;
-    ComPtr<IDirectDraw> directdraw;
-    if (FAILED(create(nullptr, directdraw.Receive(), nullptr)) || !directdraw) return false;
-    ComPtr<IDirectDraw4> directdraw4;
-    if (FAILED(directdraw.As(kIID_IDirectDraw4, &directdraw4)) || !directdraw4) return false;
+    DefaultDirectDraw direct_draw;
+    if (!direct_draw.Get()) return false;
+    ComPtr<IDirectDraw4> direct_draw4;
+    if (FAILED(direct_draw.Get().As(kIID_IDirectDraw4, &direct_draw4)) || !direct_draw4) return false;
 
     DDDEVICEIDENTIFIER identifier = {};
     description->clear();
-    if (SUCCEEDED(directdraw4->GetDeviceIdentifier(&identifier, 0))) {
-      identifier.szDescription[sizeof(identifier.szDescription) - 1] = '\0';
-      *description = WideFromThreadCodePage(identifier.szDescription);
-    }
+    if (SUCCEEDED(direct_draw4->GetDeviceIdentifier(&identifier, 0)))
+      *description = WideFromThreadAnsi(identifier.szDescription, sizeof(identifier.szDescription));
     return true;
-  }
-
- private:
-  static std::wstring WideFromThreadCodePage(const char* text) {
-    const int chars = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-    if (chars <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, &wide[0], chars);
-    wide.resize(static_cast<size_t>(chars) - 1);
-    return wide;
   }
 };
 

@@ -7,6 +7,7 @@
 
 #include "collectors/graphics/direct3d.h"
 #include "framework/com_ptr.h"
+#include "framework/report_text.h"
 #include "framework/scoped_library.h"
 
 namespace orvanta {
@@ -14,18 +15,6 @@ namespace {
 
 using Direct3DCreate8Fn = IDirect3D8*(WINAPI*)(UINT);
 constexpr UINT kDirect3D8SdkVersion = 220;
-
-// Narrow text from a Direct3D record in the thread's ANSI code page.
-std::wstring WideFromAnsi(const char* text, size_t capacity) {
-  size_t length = 0;
-  while (length < capacity && text[length] != '\0') ++length;
-  if (length == 0) return {};
-  const int wide_length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(length), nullptr, 0);
-  if (wide_length <= 0) return {};
-  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
-  MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(length), wide.data(), wide_length);
-  return wide;
-}
 
 class LiveDirect3D8 : public Direct3D8Runtime {
  public:
@@ -44,7 +33,7 @@ class LiveDirect3D8 : public Direct3D8Runtime {
     if (!direct3d) return std::nullopt;
     D3DADAPTER_IDENTIFIER8 identifier = {};
     if (direct3d->GetAdapterIdentifier(0, 0, &identifier) != D3D_OK) return std::nullopt;
-    return AdapterDriver{WideFromAnsi(identifier.Driver, sizeof(identifier.Driver)),
+    return AdapterDriver{WideFromThreadAnsi(identifier.Driver, sizeof(identifier.Driver)),
                          static_cast<uint64_t>(identifier.DriverVersion.QuadPart)};
   }
 

@@ -76,6 +76,9 @@ make_prefix() {
   "$WINE" wineboot --init >"$state/wineboot.log" 2>&1
   # Sound through ALSA (the null device) rather than a PulseAudio server.
   "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$state/wineboot.log" 2>&1
+  # A crashing program prints its backtrace and ends, rather than waiting
+  # for someone to close a crash dialog on the invisible display.
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1
   "$WINESERVER" -w
 }
 

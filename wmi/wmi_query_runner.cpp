@@ -6,6 +6,7 @@
 
 #include "framework/com_apartment.h"
 #include "framework/com_ptr.h"
+#include "framework/provider_lock.h"
 #include "framework/scoped_bstr.h"
 #include "framework/scoped_variant.h"
 
@@ -34,6 +35,7 @@ void ReadProperties(IWbemClassObject* object, WMIDataHandle& handle) {
 }  // namespace
 
 int WMIQueryRunner::Run(WMIDataHandle& handle) {
+  const CriticalSectionLock lock(ProviderLock());
   const ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   if (!apartment.Initialized()) return 0;
   if (!SetProcessSecurity()) return 0;

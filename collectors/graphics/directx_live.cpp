@@ -12,6 +12,7 @@
 #include "collectors/user_orvanta.h"
 #include "framework/com_apartment.h"
 #include "framework/com_ptr.h"
+#include "framework/provider_lock.h"
 
 namespace orvanta {
 namespace {
@@ -39,6 +40,7 @@ class LiveDirectXVersionSources : public DirectXVersionSources {
 }  // namespace
 
 HRESULT QueryDxDiagVersion(DWORD* major, DWORD* minor, wchar_t* letter, wchar_t* long_text) {
+  const CriticalSectionLock lock(ProviderLock());
   ComApartment apartment;
   // Declared after the apartment, so released before COM is undone.
   ComPtr<IDxDiagProvider> provider;

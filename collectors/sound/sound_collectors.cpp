@@ -4,6 +4,7 @@
 #include "collectors/sound/sound_reports.h"
 #include "collectors/user_orvanta.h"
 #include "framework/com_ptr.h"
+#include "framework/provider_lock.h"
 #include "framework/scoped_library.h"
 
 namespace orvanta {
@@ -15,6 +16,7 @@ using DirectSoundCreateFn = HRESULT(WINAPI*)(const GUID*, IDirectSound**, IUnkno
 // Opens the default playback device, asks for its caps and tries the 24-bit
 // trial buffer; nothing when there is no device. No cooperative level is set.
 std::optional<SamplingFacts> QueryDefaultDevice() {
+  const CriticalSectionLock lock(ProviderLock());
   const ScopedLibrary dsound(L"dsound.dll");
   const auto create = dsound.Find<DirectSoundCreateFn>("DirectSoundCreate");
   ComPtr<IDirectSound> device;
@@ -35,6 +37,7 @@ std::optional<SamplingFacts> QueryDefaultDevice() {
 }  // namespace
 
 void CUserOrvanta::GetSoundcardInfo(CString& report) {
+  const CriticalSectionLock lock(ProviderLock());
   const ScopedLibrary dsound(L"dsound.dll");
   if (const auto enumerate = dsound.Find<DirectSoundEnumerateWFn>("DirectSoundEnumerateW"))
     enumerate(SoundDeviceEnumCallback, &report);

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -33,14 +34,20 @@ LONG RegKey::QueryValueInfo(const wchar_t* name, DWORD* type, DWORD* size) const
 }
 
 LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) const {
+  // Most values fit the first buffer, so one call reads them; a larger one
+  // answers ERROR_MORE_DATA with its size, and a value that grows between the
+  // calls is asked for again.
+  constexpr DWORD kFirstBuffer = 256;
+  std::vector<BYTE> buffer(kFirstBuffer);
   for (;;) {
-    DWORD size = 0;
-    LONG status = RegQueryValueExW(key_, name, nullptr, nullptr, nullptr, &size);
-    if (status != ERROR_SUCCESS) return status;
-    std::vector<BYTE> buffer(size);
+    DWORD size = static_cast<DWORD>(buffer.size());
     DWORD read_type = REG_NONE;
-    status = RegQueryValueExW(key_, name, nullptr, &read_type, buffer.data(), &size);
-    if (status == ERROR_MORE_DATA) continue;
+    const LONG status = RegQueryValueExW(key_, name, nullptr, &read_type, buffer.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      // Always larger than before, even if the size answered is not.
+      buffer.assign(std::max<size_t>(size, buffer.size() * 2), 0);
+      continue;
+    }
     if (status != ERROR_SUCCESS) return status;
     buffer.resize(size);
     *type = read_type;

@@ -4,6 +4,7 @@
 #include <dsound.h>
 #include <dxdiag.h>
 #include <intrin.h>
+#include <shlwapi.h>
 #include <wbemcli.h>
 
 #include <cstring>
@@ -131,6 +132,47 @@ bool CreateDirectDraw() {
   return SUCCEEDED(draw->GetCaps(&caps, nullptr));
 }
 
+// The display adapter's name as the video card report asks for it.
+bool IdentifyDirectDrawDevice() {
+  ScopedLibrary library(L"ddraw.dll");
+  using CreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+  auto create = library.Find<CreateFn>("DirectDrawCreate");
+  if (!create) return false;
+  ComPtr<IDirectDraw> draw;
+  if (FAILED(create(nullptr, draw.Receive(), nullptr))) return false;
+  ComPtr<IDirectDraw4> draw4;
+  if (FAILED(draw->QueryInterface(IID_IDirectDraw4, draw4.ReceiveVoid()))) return false;
+  DDDEVICEIDENTIFIER identifier = {};
+  return SUCCEEDED(draw4->GetDeviceIdentifier(&identifier, 0));
+}
+
+// Every entry two levels below the services and video roots, asked for its
+// adapter string: the registry search for the adapter's memory size.
+bool WalkAdapterEntries() {
+  for (const wchar_t* path :
+       {L"System\\CurrentControlSet\\Services", L"System\\CurrentControlSet\\Control\\Video"}) {
+    RegKey root;
+    if (root.Open(HKEY_LOCAL_MACHINE, path, KEY_READ) != ERROR_SUCCESS) continue;
+    wchar_t name[512];
+    for (DWORD index = 0;; ++index) {
+      DWORD length = 512;
+      if (SHEnumKeyExW(root.Get(), index, name, &length) != ERROR_SUCCESS) break;
+      RegKey parent;
+      if (parent.Open(root.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
+      for (DWORD inner = 0;; ++inner) {
+        length = 512;
+        if (SHEnumKeyExW(parent.Get(), inner, name, &length) != ERROR_SUCCESS) break;
+        RegKey entry;
+        if (entry.Open(parent.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
+        BYTE data[1024];
+        DWORD size = sizeof(data);
+        RegQueryValueExW(entry.Get(), L"HardwareInformation.AdapterString", nullptr, nullptr, data, &size);
+      }
+    }
+  }
+  return true;
+}
+
 BOOL CALLBACK CountSoundDevice(GUID*, const wchar_t*, const wchar_t*, void* count) {
   ++*static_cast<int*>(count);
   return TRUE;
@@ -164,23 +206,49 @@ bool ListDisplayModes() {
   return count > 0;
 }
 
+// The four facts of the current mode from the display's information context.
 bool CurrentDisplayMode() {
   HDC context = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
   if (!context) return false;
-  const int bits = GetDeviceCaps(context, BITSPIXEL);
+  int facts = 0;
+  for (const int index : {HORZRES, VERTRES, BITSPIXEL, VREFRESH}) facts += GetDeviceCaps(context, index) != 0;
   DeleteDC(context);
-  return bits > 0;
+  return facts > 0;
 }
 
+// The driver types that the Direct3D 10 probes try, in their order.
+constexpr int kDriverTypes[] = {0, 1, 2, 3};  // hardware, reference, null, software
+constexpr UINT kDirect3D10SdkVersion = 29;
+
+// Every attempt the Direct3D 10.1 probe makes: four driver types at feature
+// levels 10.1 and 10.0, each device released at once.
+bool CreateDirect3D10_1() {
+  ScopedLibrary library(L"d3d10_1.dll");
+  using CreateFn = HRESULT(WINAPI*)(void*, int, HMODULE, UINT, UINT, UINT, IUnknown**);
+  auto create = library.Find<CreateFn>("D3D10CreateDevice1");
+  if (!create) return false;
+  bool any = false;
+  for (const UINT level : {0xa100u, 0xa000u}) {
+    for (const int type : kDriverTypes) {
+      ComPtr<IUnknown> device;
+      any |= SUCCEEDED(create(nullptr, type, nullptr, 0, level, kDirect3D10SdkVersion, device.Receive()));
+    }
+  }
+  return any;
+}
+
+// Every attempt the Direct3D 10 probe makes: the four driver types.
 bool CreateDirect3D10() {
   ScopedLibrary library(L"d3d10.dll");
   using CreateFn = HRESULT(WINAPI*)(void*, int, HMODULE, UINT, UINT, IUnknown**);
   auto create = library.Find<CreateFn>("D3D10CreateDevice");
   if (!create) return false;
-  ComPtr<IUnknown> device;
-  constexpr int kHardware = 0;
-  constexpr UINT kSdkVersion = 29;
-  return SUCCEEDED(create(nullptr, kHardware, nullptr, 0, kSdkVersion, device.Receive()));
+  bool any = false;
+  for (const int type : kDriverTypes) {
+    ComPtr<IUnknown> device;
+    any |= SUCCEEDED(create(nullptr, type, nullptr, 0, kDirect3D10SdkVersion, device.Receive()));
+  }
+  return any;
 }
 
 // The DxDiag provider's identifiers, which no import library carries.
@@ -246,14 +314,17 @@ constexpr Floor kFloors[] = {
     {"sysdrive", "GetSystemDirectoryW, GetDiskFreeSpaceExW", SystemDriveSpace},
     {"services", "open every service key and its Enum subkey", WalkServices},
     {"ddraw", "load ddraw.dll, DirectDrawCreate, GetCaps", CreateDirectDraw},
+    {"ddrawid", "load ddraw.dll, DirectDrawCreate, IDirectDraw4, GetDeviceIdentifier", IdentifyDirectDrawDevice},
+    {"adapters", "every entry two levels below Services and Control\\Video, one value each", WalkAdapterEntries},
     {"d3d8", "load d3d8.dll, Direct3DCreate8, GetAdapterIdentifier", Direct3D8Floor},
     {"d3d9", "load d3d9.dll, Direct3DCreate9, GetDeviceCaps", Direct3D9Floor},
-    {"d3d10", "load d3d10.dll, D3D10CreateDevice", CreateDirect3D10},
+    {"d3d10_1", "load d3d10_1.dll, D3D10CreateDevice1 for four driver types at two levels", CreateDirect3D10_1},
+    {"d3d10", "load d3d10.dll, D3D10CreateDevice for four driver types", CreateDirect3D10},
     {"dxdiag", "DxDiag provider: Initialize, DxDiag_SystemInfo, one property", AskDxDiag},
     {"dsenum", "load dsound.dll, DirectSoundEnumerateW", EnumerateSound},
     {"dscreate", "load dsound.dll, DirectSoundCreate, GetCaps", OpenSoundDevice},
     {"modes", "EnumDisplaySettingsW over every mode", ListDisplayModes},
-    {"current", "CreateICW, GetDeviceCaps", CurrentDisplayMode},
+    {"current", "CreateICW, GetDeviceCaps for four facts", CurrentDisplayMode},
     {"wmi", "WbemLocator, ConnectServer ROOT\\CIMV2, Win32_OperatingSystem", QueryOperatingSystem},
 };
 

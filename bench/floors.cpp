@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "collectors/graphics/direct_draw.h"
 #include "framework/com_ptr.h"
 #include "framework/reg_key.h"
 #include "framework/scoped_bstr.h"
@@ -121,27 +122,18 @@ bool WalkServices() {
 }
 
 bool CreateDirectDraw() {
-  ScopedLibrary library(L"ddraw.dll");
-  using CreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-  auto create = library.Find<CreateFn>("DirectDrawCreate");
-  if (!create) return false;
-  ComPtr<IDirectDraw> draw;
-  if (FAILED(create(nullptr, draw.Receive(), nullptr))) return false;
+  const DefaultDirectDraw draw;
+  if (!draw.Get()) return false;
   DDCAPS caps = {};
   caps.dwSize = sizeof(caps);
-  return SUCCEEDED(draw->GetCaps(&caps, nullptr));
+  return SUCCEEDED(draw.Get()->GetCaps(&caps, nullptr));
 }
 
 // The display adapter's name as the video card report asks for it.
 bool IdentifyDirectDrawDevice() {
-  ScopedLibrary library(L"ddraw.dll");
-  using CreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-  auto create = library.Find<CreateFn>("DirectDrawCreate");
-  if (!create) return false;
-  ComPtr<IDirectDraw> draw;
-  if (FAILED(create(nullptr, draw.Receive(), nullptr))) return false;
+  const DefaultDirectDraw draw;
   ComPtr<IDirectDraw4> draw4;
-  if (FAILED(draw->QueryInterface(IID_IDirectDraw4, draw4.ReceiveVoid()))) return false;
+  if (!draw.Get() || FAILED(draw.Get()->QueryInterface(IID_IDirectDraw4, draw4.ReceiveVoid()))) return false;
   DDDEVICEIDENTIFIER identifier = {};
   return SUCCEEDED(draw4->GetDeviceIdentifier(&identifier, 0));
 }

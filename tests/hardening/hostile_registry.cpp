@@ -82,6 +82,31 @@ std::wstring FirstMissing(const std::wstring& path) {
   }
 }
 
+// One value of a key as it was read: its data only when |read|.
+struct ValueRecord {
+  std::wstring name;
+  bool read = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+// Every value of |key|, in the order the registry lists them.
+std::vector<ValueRecord> ReadEveryValue(const RegKey& key) {
+  std::vector<ValueRecord> values;
+  for (DWORD index = 0;; ++index) {
+    std::vector<wchar_t> name(16384);
+    DWORD name_length = static_cast<DWORD>(name.size());
+    if (RegEnumValueW(key.Get(), index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    ValueRecord value;
+    value.name.assign(name.data(), name_length);
+    value.read = key.ReadValue(value.name.c_str(), &value.type, &value.data) == ERROR_SUCCESS;
+    values.push_back(std::move(value));
+  }
+  return values;
+}
+
 // A key below HKEY_LOCAL_MACHINE as it was before the test: its values are
 // put back exactly when this is destroyed, and whatever was created to reach
 // it is removed. Subkeys are never planted below a saved key.
@@ -90,16 +115,8 @@ class SavedKey {
   explicit SavedKey(std::wstring path) : path_(std::move(path)), created_(FirstMissing(path_)) {
     RegKey key;
     if (!created_.empty() || key.Open(HKEY_LOCAL_MACHINE, path_.c_str(), KEY_READ) != ERROR_SUCCESS) return;
-    for (DWORD index = 0;; ++index) {
-      std::vector<wchar_t> name(16384);
-      DWORD name_length = static_cast<DWORD>(name.size());
-      if (RegEnumValueW(key.Get(), index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS)
-        break;
-      Value value;
-      value.name.assign(name.data(), name_length);
-      if (key.ReadValue(value.name.c_str(), &value.type, &value.data) == ERROR_SUCCESS)
-        saved_.push_back(std::move(value));
+    for (ValueRecord& value : ReadEveryValue(key)) {
+      if (value.read) saved_.push_back(std::move(value));
     }
   }
   SavedKey(const SavedKey&) = delete;
@@ -123,7 +140,7 @@ class SavedKey {
           RegDeleteValueW(key.Get(), name.data()) != ERROR_SUCCESS)
         break;
     }
-    for (const Value& value : saved_) {
+    for (const ValueRecord& value : saved_) {
       EXPECT_EQ(RegSetValueExW(key.Get(), value.name.c_str(), 0, value.type, value.data.data(),
                                static_cast<DWORD>(value.data.size())),
                 ERROR_SUCCESS);
@@ -131,14 +148,9 @@ class SavedKey {
   }
 
  private:
-  struct Value {
-    std::wstring name;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-  };
   std::wstring path_;
   std::wstring created_;
-  std::vector<Value> saved_;
+  std::vector<ValueRecord> saved_;
 };
 
 // Makes hostile values from one seed.
@@ -403,18 +415,11 @@ std::vector<std::wstring> DumpFixedKeys() {
     lines.push_back(fixed.path);
     RegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, fixed.path, KEY_READ) != ERROR_SUCCESS) continue;
-    for (DWORD index = 0;; ++index) {
-      std::vector<wchar_t> name(16384);
-      DWORD name_length = static_cast<DWORD>(name.size());
-      if (RegEnumValueW(key.Get(), index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS)
-        break;
-      DWORD type = REG_NONE;
-      std::vector<BYTE> data;
-      std::wstring line(name.data(), name_length);
-      if (key.ReadValue(line.c_str(), &type, &data) == ERROR_SUCCESS) {
-        line += L"|" + std::to_wstring(type) + L"|";
-        for (BYTE byte : data) line += L"0123456789abcdef"[byte >> 4], line += L"0123456789abcdef"[byte & 15];
+    for (const ValueRecord& value : ReadEveryValue(key)) {
+      std::wstring line = value.name;
+      if (value.read) {
+        line += L"|" + std::to_wstring(value.type) + L"|";
+        for (BYTE byte : value.data) line += L"0123456789abcdef"[byte >> 4], line += L"0123456789abcdef"[byte & 15];
       }
       lines.push_back(line);
     }

@@ -243,13 +243,9 @@ bool CreateDirect3D10() {
   return any;
 }
 
-// The DxDiag provider's identifiers, which no import library carries.
-constexpr CLSID kDxDiagProvider = {0xa65b8071, 0x3bfe, 0x4213, {0x9a, 0x5b, 0x49, 0x1d, 0xa4, 0x46, 0x1c, 0xa7}};
-constexpr IID kIDxDiagProvider = {0x9c6b4cb0, 0x23f8, 0x49cc, {0xa3, 0xed, 0x45, 0xa5, 0x50, 0x00, 0xa6, 0xd2}};
-
 bool AskDxDiag() {
   ComPtr<IDxDiagProvider> provider;
-  if (FAILED(CoCreateInstance(kDxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, kIDxDiagProvider,
+  if (FAILED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
                               provider.ReceiveVoid())))
     return false;
   DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};

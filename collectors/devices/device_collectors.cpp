@@ -11,8 +11,6 @@
 namespace orvanta {
 namespace {
 
-constexpr GUID kIID_IDirectDraw4 = {0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
-
 // DirectDraw's description of the default display driver.
 class LiveDirectDraw : public DisplayAdapterSource {
  public:
@@ -20,7 +18,7 @@ class LiveDirectDraw : public DisplayAdapterSource {
     DefaultDirectDraw direct_draw;
     if (!direct_draw.Get()) return false;
     ComPtr<IDirectDraw4> direct_draw4;
-    if (FAILED(direct_draw.Get().As(kIID_IDirectDraw4, &direct_draw4)) || !direct_draw4) return false;
+    if (FAILED(direct_draw.Get().As(IID_IDirectDraw4, &direct_draw4)) || !direct_draw4) return false;
 
     DDDEVICEIDENTIFIER identifier = {};
     description->clear();

@@ -141,9 +141,10 @@ def main():
         # The 32-bit file's rows are the x86 package's, which the 32-bit lane
         # compares with regsvr32. Here: the same keys as the 64-bit file's in
         # the 32-bit view, the file's paths aside, and its library entry.
+        module_path = re.compile(r'"C:\\\\[^"]*\\\\PELMORA\\\\ORVANTA\.OCX', re.I)
+
         def normalized(keys, prefix):
-            return {key.replace(prefix, ""): [re.sub(r'"C:\\\\[^"]*\\\\PELMORA\\\\ORVANTA\.OCX', '"<module>', line, flags=re.I)
-                                              for line in lines]
+            return {key.replace(prefix, ""): [module_path.sub('"<module>', line) for line in lines]
                     for key, lines in keys.items() if key.startswith(prefix) and "\\TYPELIB\\" not in key}
         view_32 = normalized(control_keys(installed_keys, identifiers, "32-bit"),
                              "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\CLASSES\\")
@@ -190,6 +191,7 @@ def main():
     # apart from what the clients changed and keys that hold nothing (Windows
     # Installer keeps its own, empty, bookkeeping keys).
     after = registry()
+
     def kept(keys):
         return {key: lines for key, lines in keys.items() if key not in clients_changed and
                 (lines or any(identifier in key for identifier in identifiers))}

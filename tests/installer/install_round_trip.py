@@ -16,11 +16,19 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 harness, state, package, newer, bin_dir, vbs = sys.argv[1:7]
 prefix = os.path.join(state, "prefix")
 # Wine hands a program's exit code to Linux, which keeps its low 8 bits.
 ERROR_INSTALL_FAILURE = 1603 & 0xFF
+
+
+STARTED = time.monotonic()
+
+
+def step(message):
+    print(f"install_round_trip: {time.monotonic() - STARTED:5.0f} s: {message}", flush=True)
 
 
 def fail(message):
@@ -101,6 +109,7 @@ def program_folders():
 
 
 def main():
+    step("a fresh prefix")
     shutil.rmtree(state, ignore_errors=True)
     subprocess.run([harness, "start", state], check=True)
     folder = program_folders()[0]
@@ -109,6 +118,7 @@ def main():
 
     # What regsvr32 writes for the module at the place the package puts it:
     # the keys it adds name the identifiers that make up the registration.
+    step("regsvr32")
     os.makedirs(folder)
     shutil.copy(os.path.join(bin_dir, "ORVANTA.OCX"), folder)
     status, output = wine("regsvr32", "/s", "ORVANTA.OCX", cwd=folder)
@@ -124,6 +134,7 @@ def main():
         fail(f"the fresh prefix already held the control's keys ({sorted(identifiers)})")
     registered = control_keys(after_regsvr32, identifiers, "native")
 
+    step(f"installing {os.path.basename(package)}")
     status, log = msiexec("/i", windows_path(package))
     if status != 0:
         fail(f"installing {package} failed ({status}):\n{log[-3000:]}")
@@ -159,6 +170,7 @@ def main():
             if not os.path.isfile(os.path.join(path, name)):
                 fail(f"{name} was not installed in {path}")
 
+    step("the survey tool and the VBScript example")
     # The installed survey tool and the VBScript example, through the installed control.
     status, output = wine("orvanta-survey.exe", "--json", "--only", "GetMemoryInfo,IsInstall", cwd=folder)
     survey = json.loads(output) if status == 0 else {}
@@ -172,6 +184,7 @@ def main():
     clients_changed = {key for key, lines in registry().items() if installed_keys.get(key) != lines}
 
     # A newer package replaces this one; this one then refuses to replace it.
+    step(f"upgrading to {os.path.basename(newer)}, then the older package again")
     status, log = msiexec("/i", windows_path(newer))
     if status != 0:
         fail(f"upgrading to {newer} failed ({status}):\n{log[-3000:]}")
@@ -184,6 +197,7 @@ def main():
             or not re.search(r"Action ended [0-9:]+: LaunchConditions\. Return value 0\.", log)):
         fail(f"installing the older package over the newer one was not refused ({status}):\n{log[-3000:]}")
 
+    step("uninstalling")
     status, log = msiexec("/x", windows_path(newer))
     if status != 0:
         fail(f"uninstalling failed ({status}):\n{log[-3000:]}")
@@ -203,7 +217,7 @@ def main():
     for path in program_folders():
         if os.path.exists(path):
             fail(f"{path} is left after uninstalling: {os.listdir(path)}")
-    print("install_round_trip: ok")
+    step("ok")
 
 
 try:

@@ -15,7 +15,6 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 harness, state, package, newer, bin_dir, vbs = sys.argv[1:7]
@@ -51,20 +50,22 @@ def is_win64():
 
 
 def registry():
-    """HKEY_LOCAL_MACHINE\\Software (HKEY_CLASSES_ROOT is its Classes) as
-    {key: [value lines]}, keys in upper case. (HKLM\\System changes with
-    Wine's display set-up at every start; packages write below Software.)"""
-    with tempfile.TemporaryDirectory(dir=state) as folder:
-        status, output = wine("reg", "export", "HKLM\\Software", windows_path(os.path.join(folder, "hklm.reg")), "/y")
-        if status != 0:
-            fail(f"reg export failed ({status}): {output}")
-        text = open(os.path.join(folder, "hklm.reg"), "rb").read().decode("utf-16")
+    """HKEY_LOCAL_MACHINE\\Software (HKEY_CLASSES_ROOT is its Classes) as Wine
+    saves it once the prefix's programs have ended: {key: [value lines]}, keys
+    in upper case. (HKLM\\System changes with Wine's display set-up at every
+    start; packages write below Software. Reading Wine's file is minutes
+    faster than reg export in the emulated guest.)"""
+    subprocess.run([harness, "wait", state], check=True)
+    with open(os.path.join(prefix, "system.reg"), encoding="latin-1") as saved:
+        text = saved.read()
     keys = {}
     lines = None
-    for line in text.replace("\r", "").replace("\\\n  ", "").split("\n"):
-        if line.startswith("[") and line.endswith("]"):
-            lines = keys.setdefault(line[1:-1].upper(), [])
-        elif line and lines is not None:
+    for line in text.replace("\\\n  ", "").split("\n"):
+        key = re.fullmatch(r"\[(.*)\] \d+", line)
+        if key:
+            name = "HKEY_LOCAL_MACHINE\\" + key.group(1).replace("\\\\", "\\").upper()
+            lines = keys.setdefault(name, []) if name.startswith("HKEY_LOCAL_MACHINE\\SOFTWARE\\") else None
+        elif line and not line.startswith("#") and lines is not None:
             lines.append(line)
     return keys
 
@@ -158,7 +159,7 @@ def main():
             return {key.replace(prefix, ""): [module_path.sub('"<module>', line) for line in lines]
                     for key, lines in keys.items() if key.startswith(prefix) and "\\TYPELIB\\" not in key}
         view_32 = normalized(control_keys(installed_keys, identifiers, "32-bit"),
-                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\CLASSES\\")
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\WOW6432NODE\\")
         expected_32 = normalized(native, "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\")
         library_32 = [line for lines in shared_32.values() for line in lines]
         if view_32 != expected_32 or library_32 != ['@="C:\\\\Program Files (x86)\\\\Pelmora\\\\ORVANTA.OCX"']:

@@ -116,7 +116,8 @@ def program_folders():
 
 def main():
     folder = program_folders()[0]
-
+    # The survey command leaves this tree's module registered in the prefix.
+    wine("regsvr32", "/s", "/u", "ORVANTA.OCX", cwd=bin_dir)
     before = registry()
 
     # What regsvr32 writes for the module at the place the package puts it:

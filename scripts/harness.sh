@@ -6,6 +6,8 @@
 #   harness.sh start <state-dir>             start Xvfb and make the prefix (idempotent)
 #   harness.sh run <state-dir> prog [args]   run a Windows program in the harness
 #   harness.sh stop <state-dir>              stop Wine and Xvfb
+#   harness.sh wait <state-dir>              wait until the prefix's programs have ended and
+#                                            Wine has saved its registry (system.reg, user.reg)
 #
 # ORVANTA_HARNESS_SOUND=none in the environment of "run": the program finds
 # no sound device at all.
@@ -21,7 +23,7 @@ case $WINEARCH in
 esac
 WINESERVER=/usr/lib/wine/wineserver
 
-command=${1:?usage: harness.sh start|run|stop <state-dir> [program args...]}
+command=${1:?usage: harness.sh start|run|wait|stop <state-dir> [program args...]}
 state=${2:?missing state directory}
 shift 2
 mkdir -p "$state"
@@ -100,6 +102,9 @@ case "$command" in
   run)
     ensure_started
     exec "$WINE" "$@"
+    ;;
+  wait)
+    "$WINESERVER" -w 2>/dev/null || true
     ;;
   stop)
     "$WINESERVER" -k 2>/dev/null || true

@@ -137,6 +137,8 @@ make_work_disk() {
   cp -r "$root/scripts" "$root/examples" "$stage/src/"
   cp -r "$root/tests" "$stage/src/"
   cp -r "$build/bin" "$stage/build/"
+  # The x86 package, for the install test.
+  cp -r "$build/installer" "$stage/build/"
   (cd "$build" && find . \( -path ./guest -o -path ./wine \) -prune -o -name CTestTestfile.cmake \
     -exec cp --parents {} "$stage/build/" \;)
   truncate -s 3G "$guest/work.raw"

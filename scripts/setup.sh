@@ -14,6 +14,12 @@ packages=(
   libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1
   # The 32-bit lane: a QEMU guest built with debootstrap on an ext4 image.
   qemu-system-x86 debootstrap e2fsprogs
+  # Deployment. The build, so both commands: wixl builds the MSI packages and
+  # msitools' msibuild finishes them, gcab makes the CAB. The tests only (and
+  # signing a release): osslsigncode signs and verifies, openssl makes the
+  # test's throwaway certificate.
+  wixl msitools gcab
+  osslsigncode openssl
 )
 
 missing=()

@@ -248,7 +248,7 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
     method_first[row.id] = first.first;
     const double floor = Summary(floor_samples, 0).median;
     floor_total += floor;
-    // No ratio where the floor is too small to time or the report is still empty.
+    // No ratio where the floor is too small to time or the report is empty.
     const double ratio = floor > 0.05 && !answer.empty() ? timing.median / floor : 0;
     std::fprintf(out, "| %ld | %ls | %.2f | %.3f | %.3f | %d | %.3f", static_cast<long>(row.id),
                  method.type_library_name, timing.first, timing.median, timing.p95, timing.repeats, floor);
@@ -310,7 +310,7 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
   std::fprintf(out,
                "\n## Peer tools\n\nEach peer run three times (median), as a process of its own under the same "
                "Wine; the control's figures are the first call in this process and the warm median. A ratio of 0x "
-               "means the report is still empty in this build.\n\n"
+               "means the control's time was too short to measure.\n\n"
                "| fact | peer | peer ms | method | control first ms | control median ms | peer / first | "
                "peer / median |\n|---|---|---:|---|---:|---:|---:|---:|\n");
   std::map<std::wstring, double> peer_times;

@@ -4,7 +4,8 @@
 
 namespace orvanta {
 
-// Report methods whose collector is still null answer an empty report.
+// Rows without a collector are answered by the control itself: identifiers 1
+// and 30 from the process's WMI report cache, 18 and -552 (COrvantaCtrl).
 const std::array<OrvantaMethod, 31> kOrvantaMethods = {{
     {1, L"GetOSInfo", L"GetOSInfo", VT_BSTR, nullptr},
     {2, L"GetCPUInfo", L"GetCPUInfo", VT_BSTR, &CUserOrvanta::GetCPUInfo},

@@ -1,6 +1,8 @@
 // The module's entry points and its table of classes.
 #include <olectl.h>
 
+#include <new>
+
 #include "control/orvanta_ctrl.h"
 #include "control/orvanta_idl.h"
 #include "control/prop_page.h"
@@ -25,6 +27,19 @@ HRESULT UpdateClasses(bool do_register) {
   return S_OK;
 }
 
+// The system calls the entry points: running out of memory in them (the
+// registry paths are built as strings) ends the call, never the caller.
+template <class Work>
+HRESULT Guarded(Work work) noexcept {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
 }  // namespace
 }  // namespace orvanta
 
@@ -35,11 +50,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 STDAPI DllCanUnloadNow() { return orvanta::ModuleState::CanUnload() ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
-  if (FAILED(orvanta::RegisterTypeLibrary())) return SELFREG_E_TYPELIB;
-  return orvanta::UpdateClasses(true);
+  return orvanta::Guarded([] {
+    if (FAILED(orvanta::RegisterTypeLibrary())) return SELFREG_E_TYPELIB;
+    return orvanta::UpdateClasses(true);
+  });
 }
 
 STDAPI DllUnregisterServer() {
-  if (FAILED(orvanta::UnregisterTypeLibrary())) return SELFREG_E_TYPELIB;
-  return orvanta::UpdateClasses(false);
+  return orvanta::Guarded([] {
+    if (FAILED(orvanta::UnregisterTypeLibrary())) return SELFREG_E_TYPELIB;
+    return orvanta::UpdateClasses(false);
+  });
 }

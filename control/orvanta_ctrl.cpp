@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include <new>
+
 #include "control/dispatch_table.h"
 #include "control/orvanta_idl.h"
 #include "control/resources/resource.h"
@@ -26,15 +28,28 @@ CString CollectReport(Collector collector) {
   return report;
 }
 
+// The report as a new automation string of exactly its length, for the
+// caller. Throws std::bad_alloc when it cannot be allocated.
+BSTR CopyReport(const CString& report) {
+  BSTR copy = AllocateResultString(report.data(), static_cast<UINT>(report.size() * sizeof(wchar_t)));
+  if (!copy) throw std::bad_alloc();
+  return copy;
+}
+
 // A byte-exact copy of a cached report for the caller; null when the cache
 // holds none. A copy that cannot be allocated fails the call with
 // E_OUTOFMEMORY.
 BSTR CopyCachedReport(const ScopedBstr& cached) {
   if (!cached.Get()) return nullptr;
-  const char* bytes = reinterpret_cast<const char*>(cached.Get());
-  BSTR copy = SysAllocStringByteLen(bytes, SysStringByteLen(cached.Get()));
+  BSTR copy = AllocateResultString(cached.Get(), SysStringByteLen(cached.Get()));
   if (!copy) throw AutomationError(E_OUTOFMEMORY);
   return copy;
+}
+
+// Stores |text| in |result|; the type is set only once the value exists.
+void StoreText(VARIANT* result, BSTR text) {
+  V_BSTR(result) = text;
+  V_VT(result) = VT_BSTR;
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -75,15 +90,12 @@ void COrvantaCtrl::CallMethod(DISPID id, VARIANT* result) {
     case kDispidGetOSInfo:
     case kDispidGetSecuritySoftInfo: {
       const WMIInfoCache& cache = GetWMIInfoCache();
-      V_VT(result) = VT_BSTR;
-      V_BSTR(result) = CopyCachedReport(id == kDispidGetOSInfo ? cache.OSInfo : cache.SecuritySoftInfo);
+      StoreText(result, CopyCachedReport(id == kDispidGetOSInfo ? cache.OSInfo : cache.SecuritySoftInfo));
       return;
     }
     default: {
       const OrvantaMethod* method = FindByDispatchId(kOrvantaMethods, id);
-      ScopedBstr report(CollectReport(method->collector));
-      V_VT(result) = VT_BSTR;
-      V_BSTR(result) = report.Release();
+      StoreText(result, CopyReport(CollectReport(method->collector)));
       return;
     }
   }

@@ -39,6 +39,9 @@ std::span<const InterfaceEntry> CControl::InterfaceMap() {
       {&IID_IViewObject2, CastTo<CControl, IViewObject2>},
       {&IID_IPersist, CastTo<CControl, IPersistStreamInit>},
       {&IID_IPersistStreamInit, CastTo<CControl, IPersistStreamInit>},
+      // IPersistStreamInit begins with IPersistStream's layout, so hosts that
+      // save through OleSaveToStream get the same methods.
+      {&IID_IPersistStream, CastTo<CControl, IPersistStreamInit>},
       {&IID_IPersistStorage, CastTo<CControl, IPersistStorage>},
       {&IID_IPersistPropertyBag, CastTo<CControl, IPersistPropertyBag>},
       {&IID_ISpecifyPropertyPages, CastTo<CControl, ISpecifyPropertyPages>},
@@ -108,11 +111,14 @@ STDMETHODIMP CControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAM
   if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
 
-  // A caller that passes no result slot gets the call made and its value dropped.
-  ScopedVariant unwanted;
-  VARIANT* slot = result ? result : unwanted.Receive();
-  VariantInit(slot);
-  return InvokeGuarded(info, identity_.source, [&] { CallMethod(id, slot); });
+  // The method fills a value of the control's own, which reaches the caller's
+  // slot only when the call succeeds: a failed call leaves the slot empty, and
+  // a caller that passes no slot gets the call made and its value dropped.
+  if (result) VariantInit(result);
+  ScopedVariant value;
+  const HRESULT hr = InvokeGuarded(info, identity_.source, [&] { CallMethod(id, value.Receive()); });
+  if (SUCCEEDED(hr) && result) *result = value.Release();
+  return hr;
 }
 
 STDMETHODIMP CControl::GetClassInfo(ITypeInfo** out) {

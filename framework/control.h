@@ -108,7 +108,7 @@ class CControl
   STDMETHODIMP OnAmbientPropertyChange(DISPID id) override;
   STDMETHODIMP FreezeEvents(BOOL freeze) override;
 
-  // IViewObject2: DVASPECT_CONTENT only.
+  // IViewObject2: DVASPECT_CONTENT only, always within the given bounds.
   STDMETHODIMP Draw(DWORD aspect, LONG index, void* aspect_info, DVTARGETDEVICE* device, HDC target_dc, HDC dc,
                     LPCRECTL bounds, LPCRECTL window_bounds, BOOL(STDMETHODCALLTYPE* keep_going)(ULONG_PTR),
                     ULONG_PTR keep_going_argument) override;
@@ -173,7 +173,8 @@ class CControl
   virtual DISPID FindMethod(const wchar_t* name) const = 0;
   virtual bool HasMethod(DISPID id) const = 0;
   // Runs method |id| and stores its value, if it has one, in |result|, which
-  // arrives empty. May throw AutomationError or std::bad_alloc.
+  // arrives empty; a value is stored whole or not at all (its type set only
+  // once the value exists). May throw AutomationError or std::bad_alloc.
   virtual void CallMethod(DISPID id, VARIANT* result) = 0;
 
   // Type information for |guid| from the registered type library.
@@ -190,6 +191,8 @@ class CControl
   bool ReadAmbientUserMode() const;
   void ShowWindowForMode();
   HRESULT ShowPropertySheet(HWND owner);
+  // Creates the OLE advise holder on first use.
+  HRESULT EnsureAdviseHolder();
   void StateChanged();
 
   ControlIdentity identity_;

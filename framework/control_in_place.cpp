@@ -1,6 +1,7 @@
 // CControl: in-place activation and the control's window. The control is
 // windowed: it is never windowless. Its window is hidden while the container
 // runs in user mode, since the control is invisible at run time.
+#include "framework/callback_failure.h"
 #include "framework/control.h"
 #include "framework/module.h"
 #include "framework/scoped_dc.h"
@@ -40,7 +41,12 @@ LRESULT CALLBACK CControl::WindowProc(HWND window, UINT message, WPARAM wparam, 
         GetClientRect(window, &client);
         SavedDcState saved(paint.Get());
         IntersectClipRect(paint.Get(), client.left, client.top, client.right, client.bottom);
-        control->OnDraw(paint.Get(), client);
+        // The window manager called: a drawing that fails stays unpainted.
+        CallbackFailure failure;
+        failure.Run(0, [&] {
+          control->OnDraw(paint.Get(), client);
+          return 0;
+        });
         return 0;
       }
       break;

@@ -142,13 +142,16 @@ STDMETHODIMP CControl::GetExtent(DWORD aspect, SIZEL* size) {
   return S_OK;
 }
 
+HRESULT CControl::EnsureAdviseHolder() {
+  if (advise_holder_) return S_OK;
+  return CreateOleAdviseHolder(advise_holder_.Receive());
+}
+
 STDMETHODIMP CControl::Advise(IAdviseSink* sink, DWORD* connection) {
   if (!connection) return E_POINTER;
   *connection = 0;
-  if (!advise_holder_) {
-    const HRESULT hr = CreateOleAdviseHolder(advise_holder_.Receive());
-    if (FAILED(hr)) return hr;
-  }
+  const HRESULT hr = EnsureAdviseHolder();
+  if (FAILED(hr)) return hr;
   return advise_holder_->Advise(sink, connection);
 }
 
@@ -157,10 +160,13 @@ STDMETHODIMP CControl::Unadvise(DWORD connection) {
   return advise_holder_->Unadvise(connection);
 }
 
+// Before any Advise the holder enumerates no connection: a caller always gets
+// an enumerator or a failure.
 STDMETHODIMP CControl::EnumAdvise(IEnumSTATDATA** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!advise_holder_) return S_OK;
+  const HRESULT hr = EnsureAdviseHolder();
+  if (FAILED(hr)) return hr;
   return advise_holder_->EnumAdvise(out);
 }
 

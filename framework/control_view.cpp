@@ -3,21 +3,26 @@
 #include "framework/control.h"
 #include "framework/scoped_dc.h"
 
+#include <new>
+
 namespace orvanta {
 
 STDMETHODIMP CControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
                             BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  if (!dc) return E_INVALIDARG;
-  RECT rect = position_;
-  if (bounds) {
-    rect = {bounds->left, bounds->top, bounds->right, bounds->bottom};
-  } else if (!window_) {
-    return E_INVALIDARG;  // only an active control knows where it is
-  }
+  // Null bounds are for windowless controls, which draw where they are in
+  // place; this control always has a window of its own.
+  if (!dc || !bounds) return E_INVALIDARG;
+  const RECT rect = {bounds->left, bounds->top, bounds->right, bounds->bottom};
   SavedDcState saved(dc);
   IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
-  OnDraw(dc, rect);
+  try {
+    OnDraw(dc, rect);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
   return S_OK;
 }
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace orvanta {
 namespace {
@@ -10,7 +11,17 @@ struct LocalFreeDeleter {
   void operator()(wchar_t* text) const { LocalFree(text); }
 };
 
+ResultStringAllocator result_string_allocator = SysAllocStringByteLen;
+
 }  // namespace
+
+BSTR AllocateResultString(const void* bytes, UINT byte_length) {
+  return result_string_allocator(static_cast<LPCSTR>(bytes), byte_length);
+}
+
+ResultStringAllocator SetResultStringAllocatorForTesting(ResultStringAllocator allocator) {
+  return std::exchange(result_string_allocator, allocator);
+}
 
 bool DispatchNamesEqual(const wchar_t* a, const wchar_t* b) {
   static const LCID kEnglishUnitedStates = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);

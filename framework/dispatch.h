@@ -41,6 +41,17 @@ auto FindByDispatchId(const Table& table, DISPID id) -> decltype(&*std::begin(ta
   return nullptr;
 }
 
+// The automation string that carries a method's text to its caller: a copy of
+// the |byte_length| bytes at |bytes| (SysAllocStringByteLen). Null when it
+// cannot be allocated.
+BSTR AllocateResultString(const void* bytes, UINT byte_length);
+
+// Test seam: puts |allocator| behind AllocateResultString and returns the one
+// it replaces, so that a test can see how a call ends when the copy for the
+// caller cannot be allocated.
+using ResultStringAllocator = BSTR(WINAPI*)(LPCSTR bytes, UINT byte_length);
+ResultStringAllocator SetResultStringAllocatorForTesting(ResultStringAllocator allocator);
+
 // Fills |info| (when given) for a failed call: |scode| with the system's
 // message for it as the description and |source| as the source.
 void FillExcepInfo(EXCEPINFO* info, HRESULT scode, const wchar_t* source);

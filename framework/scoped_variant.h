@@ -7,7 +7,9 @@ namespace orvanta {
 
 class ScopedVariant {
  public:
-  ScopedVariant() { VariantInit(&var_); }
+  // Empty, with every byte of the value zero, so that a value half-stored by a
+  // failed call clears safely.
+  ScopedVariant() : var_{} { VariantInit(&var_); }
   ScopedVariant(const ScopedVariant&) = delete;
   ScopedVariant& operator=(const ScopedVariant&) = delete;
   ~ScopedVariant() { VariantClear(&var_); }
@@ -18,6 +20,13 @@ class ScopedVariant {
   VARIANT* Receive() {
     VariantClear(&var_);
     return &var_;
+  }
+  // Hands the value over to the caller, who clears it; this one is left empty.
+  [[nodiscard]] VARIANT Release() {
+    const VARIANT value = var_;
+    var_ = VARIANT{};
+    VariantInit(&var_);
+    return value;
   }
 
  private:

@@ -6,8 +6,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+"$root/scripts/setup.sh" survey
+"$root/scripts/build.sh" x64
 
 harness=("$root/scripts/harness.sh")
 state=$root/build/x64/wine

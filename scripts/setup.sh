@@ -1,26 +1,47 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build and the tests need and
+# Installs, from Debian's packages, what a command of this project needs and
 # this machine lacks. Quiet when everything is there. Needs root (or sudo).
+#
+#   setup.sh survey    the build and the Wine harness (scripts/survey.sh)
+#   setup.sh test      all of that and what the tests add (scripts/test.sh; the default)
 set -euo pipefail
 
-packages=(
+# The packages, by what needs them.
+build=(
   cmake ninja-build
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
-  wine wine64 libwine-dev
+  libwine-dev googletest nlohmann-json3-dev
+  # The packages: wixl builds the MSI packages and msitools' msibuild
+  # finishes them, gcab makes the CAB.
+  wixl msitools gcab
+)
+harness=(
+  wine wine64
   xvfb xauth
-  googletest python3-pefile nlohmann-json3-dev
   # What Wine needs for Direct3D through Mesa and for display modes under Xvfb,
   # named here in case the machine does not install recommended packages.
   libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1
-  # The 32-bit lane: a QEMU guest built with debootstrap on an ext4 image.
-  qemu-system-x86 debootstrap e2fsprogs
-  # Deployment. The build, so both commands: wixl builds the MSI packages and
-  # msitools' msibuild finishes them, gcab makes the CAB. The tests only (and
-  # signing a release): osslsigncode signs and verifies, openssl makes the
-  # test's throwaway certificate.
-  wixl msitools gcab
+)
+checks=(
+  # The module file checks and the survey tool's JSON schema.
+  python3-pefile python3-jsonschema
+  # Signing: osslsigncode signs and verifies, openssl makes the test's
+  # throwaway certificate.
   osslsigncode openssl
 )
+lane32=(
+  # The 32-bit lane: a QEMU guest built with debootstrap on an ext4 image.
+  qemu-system-x86 debootstrap e2fsprogs
+)
+
+case ${1:-test} in
+  survey) packages=("${build[@]}" "${harness[@]}") ;;
+  test) packages=("${build[@]}" "${harness[@]}" "${checks[@]}" "${lane32[@]}") ;;
+  *)
+    echo "usage: setup.sh [survey|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

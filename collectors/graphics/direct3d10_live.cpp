@@ -9,8 +9,11 @@
 namespace orvanta {
 namespace {
 
-// Both entry points take the Direct3D 10 SDK version.
+// The SDK versions that the entry points check: D3D10_SDK_VERSION for
+// D3D10CreateDevice, D3D10_1_SDK_VERSION for D3D10CreateDevice1. A runtime
+// that is given the wrong one creates no device.
 constexpr UINT kDirect3D10SdkVersion = 29;
+constexpr UINT kDirect3D10_1SdkVersion = 0x20;
 
 using D3D10CreateDevice1Fn = HRESULT(WINAPI*)(IDXGIAdapter*, D3D10_DRIVER_TYPE, HMODULE, UINT,
                                               D3D10_FEATURE_LEVEL1, UINT, ID3D10Device1**);
@@ -25,7 +28,7 @@ class LiveDirect3D10_1 : public Direct3D10Runtime {
     if (!create_) return false;
     ComPtr<ID3D10Device1> device;
     return SUCCEEDED(create_(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
-                             static_cast<D3D10_FEATURE_LEVEL1>(feature_level), kDirect3D10SdkVersion,
+                             static_cast<D3D10_FEATURE_LEVEL1>(feature_level), kDirect3D10_1SdkVersion,
                              device.Receive()));
   }
 

@@ -66,7 +66,13 @@ void WriteCPUPhysicalCountReport(CString& report, int cores) {
 }
 
 FrequencySample MeasureFrequency(ProcessorClock& clock) {
-  const DWORD start_ticks = clock.TickCount();
+  // The tick count moves in steps (about 15.6 ms on Windows): the measurement
+  // starts on a step's edge, as it ends on one, so that the ticks and the
+  // counter cover the same time.
+  const DWORD before = clock.TickCount();
+  DWORD start_ticks;
+  while ((start_ticks = clock.TickCount()) == before) {
+  }
   const uint64_t start_cycles = clock.TimeStampCounter();
   while (static_cast<DWORD>(clock.TickCount() - start_ticks) <= 2000) {
   }

@@ -53,8 +53,9 @@ struct FrequencySample {
 };
 
 // Counts time-stamp-counter cycles while the tick count moves on by more than
-// 2000 ms, busy-waiting on the calling thread; unsigned tick arithmetic, so a
-// wrap of the tick counter does not stop or prolong the wait.
+// 2000 ms, from the first change of the tick count on, busy-waiting on the
+// calling thread; unsigned tick arithmetic, so a wrap of the tick counter does
+// not stop or prolong the wait.
 FrequencySample MeasureFrequency(ProcessorClock& clock);
 
 // Megahertz from a sample, truncated: cycles per millisecond, over 1000.

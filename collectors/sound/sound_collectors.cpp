@@ -37,10 +37,14 @@ std::optional<SamplingFacts> QueryDefaultDevice() {
 }  // namespace
 
 void CUserOrvanta::GetSoundcardInfo(CString& report) {
-  const CriticalSectionLock lock(ProviderLock());
-  const ScopedLibrary dsound(L"dsound.dll");
-  if (const auto enumerate = dsound.Find<DirectSoundEnumerateWFn>("DirectSoundEnumerateW"))
-    enumerate(SoundDeviceEnumCallback, &report);
+  SoundEnumeration enumeration(report);
+  {
+    const CriticalSectionLock lock(ProviderLock());
+    const ScopedLibrary dsound(L"dsound.dll");
+    if (const auto enumerate = dsound.Find<DirectSoundEnumerateWFn>("DirectSoundEnumerateW"))
+      enumerate(SoundDeviceEnumCallback, &enumeration);
+  }
+  enumeration.failure.Rethrow();
 }
 
 void CUserOrvanta::GetSamplingFrequencyInfo(CString& report) {

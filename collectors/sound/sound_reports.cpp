@@ -19,10 +19,12 @@ BOOL CALLBACK SoundDeviceEnumCallback(GUID* guid, const wchar_t* description, co
                                       void* context) {
   if (!context) return FALSE;
   if (!guid) return TRUE;
-  CString& report = *static_cast<CString*>(context);
-  if (description) report += description;
-  report += L'\n';
-  return FALSE;
+  SoundEnumeration& enumeration = *static_cast<SoundEnumeration*>(context);
+  return enumeration.failure.Run(FALSE, [&] {
+    if (description) enumeration.report += description;
+    enumeration.report += L'\n';
+    return FALSE;
+  });
 }
 
 void PrepareTrialBuffer(WAVEFORMATEX* format, DSBUFFERDESC* description) {

@@ -8,13 +8,23 @@
 
 #include <optional>
 
+#include "framework/callback_failure.h"
 #include "framework/report_text.h"
 
 namespace orvanta {
 
-// DirectSound enumeration callback; |context| is the report (a CString).
-// Skips the entry without a GUID (the primary sound driver); appends the first
-// other device's description and "\n" and stops the enumeration there.
+// What the enumeration callback works on: the report, and what failed inside
+// the callback, for the collector to throw on once the enumeration returned.
+struct SoundEnumeration {
+  explicit SoundEnumeration(CString& report) : report(report) {}
+  CString& report;
+  CallbackFailure failure;
+};
+
+// DirectSound enumeration callback; |context| is a SoundEnumeration. Skips
+// the entry without a GUID (the primary sound driver); appends the first
+// other device's description and "\n" and stops the enumeration there. When
+// the report cannot grow, the failure is kept and the enumeration stops.
 BOOL CALLBACK SoundDeviceEnumCallback(GUID* guid, const wchar_t* description, const wchar_t* module, void* context);
 
 // The 24-bit trial: three seconds of 24-bit stereo PCM at 44100 Hz in a

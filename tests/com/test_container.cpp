@@ -575,6 +575,44 @@ TEST_F(Container, SavesAndLoadsThroughStreamStorageAndPropertyBag) {
   EXPECT_EQ(ExtentOf(from_bag.Get()).cy, size.cy);
 }
 
+TEST_F(Container, SavesAndLoadsThroughOleSaveToStream) {
+  const SIZEL size = {4200, 2100};
+  ComPtr<IUnknown> saved = NewControl();
+  SetExtentOf(saved.Get(), size);
+  ComPtr<IPersistStream> persist;
+  ASSERT_EQ(saved.As(IID_IPersistStream, &persist), S_OK);
+  ComPtr<IStream> stream = StreamOf({});
+  ASSERT_EQ(OleSaveToStream(persist.Get(), stream.Get()), S_OK);
+  const LARGE_INTEGER start = {};
+  stream->Seek(start, STREAM_SEEK_SET, nullptr);
+  ComPtr<IUnknown> loaded;
+  ASSERT_EQ(OleLoadFromStream(stream.Get(), IID_IUnknown, loaded.ReceiveVoid()), S_OK);
+  EXPECT_EQ(ExtentOf(loaded.Get()).cx, size.cx);
+  EXPECT_EQ(ExtentOf(loaded.Get()).cy, size.cy);
+}
+
+TEST_F(Container, AnswersEnumAdviseAndDrawOnlyWithWhatTheyNeed) {
+  ComPtr<IUnknown> control = NewControl();
+  ComPtr<IOleObject> object;
+  ASSERT_EQ(control.As(IID_IOleObject, &object), S_OK);
+  // Before any Advise: an enumerator with nothing in it.
+  ComPtr<IEnumSTATDATA> advises;
+  ASSERT_EQ(object->EnumAdvise(advises.Receive()), S_OK);
+  ASSERT_NE(advises.Get(), nullptr);
+  STATDATA data = {};
+  ULONG fetched = 1;
+  EXPECT_EQ(advises->Next(1, &data, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+
+  // Null bounds, also while the control is active in place with a window.
+  AtlHost host;
+  ASSERT_NO_FATAL_FAILURE(host.Create());
+  ComPtr<IViewObject> view = host.Control<IViewObject>(IID_IViewObject);
+  MemoryDc dc;
+  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), nullptr, nullptr, nullptr, 0),
+            E_INVALIDARG);
+}
+
 TEST_F(Container, LoadsAPagesPropertyBagText) {
   ComPtr<PropertyBag> bag(new PropertyBag);
   bag->Put(L"_Version", L"65536");

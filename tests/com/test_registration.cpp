@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "control/orvanta_idl.h"
 #include "framework/reg_key.h"
@@ -95,6 +96,31 @@ TEST_F(Registration, RegistersTheTypeLibraryFromTheModule) {
   // The dispatch interfaces are described by the registered library.
   EXPECT_TRUE(ClassesKeyExists(L"Interface\\" + GuidText(DIID__DOrvanta)));
   EXPECT_TRUE(ClassesKeyExists(L"Interface\\" + GuidText(DIID__DOrvantaEvents)));
+}
+
+// Every ProgID that the side-by-side manifest offers, as an attribute or an
+// element of a class, names that class once the module is registered too, so
+// that a script behaves the same with and without registration.
+TEST_F(Registration, AgreesWithTheManifestOnEveryProgId) {
+  std::ifstream file(std::filesystem::path(BinDirectory() + L"Orvanta.Control.manifest"));
+  const std::string manifest((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(manifest.empty());
+  const std::regex com_class(R"re(<comClass\b[^>]*?\bclsid="([^"]+)"[^>]*?(/>|>([\s\S]*?)</comClass>))re");
+  const std::regex prog_id(R"re(\bprogid="([^"]+)"|<progid>([^<]+)</progid>)re");
+  int prog_ids = 0;
+  for (std::sregex_iterator it(manifest.begin(), manifest.end(), com_class), end; it != end; ++it) {
+    const std::string whole = (*it)[0];
+    for (std::sregex_iterator id(whole.begin(), whole.end(), prog_id); id != end; ++id) {
+      const std::string name = (*id)[1].matched ? (*id)[1].str() : (*id)[2].str();
+      SCOPED_TRACE(name);
+      ++prog_ids;
+      CLSID clsid = {};
+      ASSERT_EQ(CLSIDFromProgID(std::wstring(name.begin(), name.end()).c_str(), &clsid), S_OK);
+      const std::string expected = (*it)[1];
+      EXPECT_EQ(GuidText(clsid), std::wstring(expected.begin(), expected.end()));
+    }
+  }
+  EXPECT_EQ(prog_ids, 1) << "the control's; registration gives the property page none";
 }
 
 TEST_F(Registration, DeclaresNoInsertableOrSafetyCategories) {

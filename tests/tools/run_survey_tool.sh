@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # orvanta-survey.exe against the registered control: the text and JSON
-# surveys of every method, --only with valid and unknown names. The control
-# is unregistered afterwards, also on failure.
-#   run_survey_tool.sh <harness.sh> <state-dir> <bin-dir>
+# surveys of every method, --only with valid and unknown names, and a module
+# whose control fails two methods. Given the JSON schema, every JSON output is
+# checked against it. The control is unregistered afterwards, also on failure.
+#   run_survey_tool.sh <harness.sh> <state-dir> <bin-dir> [survey.schema.json]
 set -euo pipefail
-harness=$1 state=$2 bin=$3
+harness=$1 state=$2 bin=$3 schema=${4:-}
 python=/usr/bin/python3
 
 run() { (cd "$bin" && "$harness" run "$state" "$@"); }
@@ -14,9 +15,11 @@ fail() { echo "survey_tool: $*" >&2; exit 1; }
 
 run regsvr32 /s ORVANTA.OCX
 
-# Text: one heading line per method, AboutBox left out.
-text=$(run orvanta-survey.exe | tr -d '\r')
+# Text: one heading line per method, AboutBox left out, and nothing from
+# ALSA on standard error.
+text=$(run orvanta-survey.exe 2>"$state/survey.err" | tr -d '\r')
 printf '%s\n' "$text"
+! grep -q '^ALSA lib' "$state/survey.err" || fail "ALSA printed: $(grep '^ALSA lib' "$state/survey.err")"
 headings=$(grep -cE '^[A-Za-z]+ \([0-9]+\):' <<<"$text") || true
 [[ $headings -eq 30 ]] || fail "the text survey shows $headings methods, not 30"
 grep -qE '^GetMemoryInfo \(3\): [0-9]+ MB$' <<<"$text" || fail "no memory report in the text survey"
@@ -39,16 +42,59 @@ assert f"GetMemoryInfo (3): {survey['GetMemoryInfo'][:-1]}" in text.splitlines()
 assert survey["GetDriveInfo"].endswith("\n") and "C:\\[Fixed]" in survey["GetDriveInfo"]
 PY
 
+# The JSON outputs that the schema must accept.
+check_schema() {
+  [[ -n $schema ]] || return 0
+  "$python" - "$schema" "$@" <<'PY'
+import json, sys
+import jsonschema
+schema = json.load(open(sys.argv[1], encoding="utf-8"))
+jsonschema.Draft202012Validator.check_schema(schema)
+for path in sys.argv[2:]:
+    jsonschema.validate(json.load(open(path, encoding="utf-8")), schema,
+                        cls=jsonschema.Draft202012Validator)
+PY
+}
+
 # --only: either name of a method, any letter case, interface order.
 only=$(run orvanta-survey.exe --json --only 'isinstall,GetSoundcardInfo,GETMEMORYINFO')
 "$python" -c 'import json, sys; keys = list(json.loads(sys.argv[1]))
 assert keys == ["GetMemoryInfo", "GetSoundcardNameInfo", "IsInstall"], keys' "$only" ||
   fail "--only did not select the named methods"
 
-# An unknown name is an error that lists the valid names.
+# An unknown name is an error that lists the valid names; the About box is
+# not among them.
+for only in GetMemoryInfo,GetBogusInfo AboutBox; do
+  status=0
+  error=$(run orvanta-survey.exe --only "$only" 2>&1 >/dev/null) || status=$?
+  [[ $status -eq 3 ]] || fail "--only $only gave exit code $status, not 3"
+  grep -q 'unknown method ".*"; valid names: GetOSInfo, GetCPUInfo, .*, GetSecuritySoftInfo$' <<<"$error" ||
+    fail "the unknown name's message does not list the valid ones: $error"
+done
+
+# A control that fails GetMemoryInfo and GetCPUCount: the others still
+# answer, the two are errors, and the exit code says so.
+methods=GetMemoryInfo,GetCPUCount,IsInstall,GetDriveInfo
 status=0
-error=$(run orvanta-survey.exe --only GetMemoryInfo,GetBogusInfo 2>&1 >/dev/null) || status=$?
-[[ $status -eq 3 ]] || fail "an unknown name gave exit code $status, not 3"
-grep -q 'unknown method "GetBogusInfo"; valid names: GetOSInfo, GetCPUInfo, ' <<<"$error" ||
-  fail "the unknown name's message does not list the valid ones: $error"
+text=$(run orvanta-survey.exe --ocx failing_control.dll --only "$methods" 2>/dev/null | tr -d '\r') || status=$?
+printf '%s\n' "$text"
+[[ $status -eq 4 ]] || fail "failed methods gave exit code $status, not 4"
+grep -qx 'GetMemoryInfo (3): error 0x80020009 (the method failed: 0x8007000E .*)' <<<"$text" ||
+  fail "the method's exception is not shown"
+grep -qxE 'GetCPUCount \(27\): error 0x80020003( .*)?' <<<"$text" || fail "the unknown member is not shown"
+grep -qx 'IsInstall (18): 1' <<<"$text" || fail "a method after the failed ones did not answer"
+status=0
+run orvanta-survey.exe --ocx failing_control.dll --json --only "$methods" >"$state/survey-failed.json" || status=$?
+[[ $status -eq 4 ]] || fail "failed methods gave exit code $status with --json, not 4"
+"$python" - "$state/survey-failed.json" <<'PY' || fail "the JSON of failed methods is wrong"
+import json, sys
+survey = json.load(open(sys.argv[1], encoding="utf-8"))
+assert list(survey) == ["GetMemoryInfo", "GetDriveInfo", "IsInstall", "GetCPUCount", "errors"], list(survey)
+assert survey["GetMemoryInfo"] is None and survey["GetCPUCount"] is None and survey["IsInstall"] == 1
+errors = survey["errors"]
+assert errors["GetMemoryInfo"]["hresult"] == "0x80020009", errors
+assert errors["GetMemoryInfo"]["exception"] == "0x8007000E", errors
+assert errors["GetCPUCount"]["hresult"] == "0x80020003" and "exception" not in errors["GetCPUCount"], errors
+PY
+check_schema "$state/survey.json" "$state/survey-failed.json" || fail "a JSON survey does not match the schema"
 echo "survey_tool: ok"

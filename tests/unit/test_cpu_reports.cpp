@@ -163,45 +163,57 @@ TEST(CPUPhysicalCount, CountsOnlyWholeRecordsWithinTheWrittenLength) {
   EXPECT_EQ(PhysicalCount(source), L"2");
 }
 
-// A clock that moves on by |step_ms| and |cycles_per_ms| at each tick read.
+// A clock whose true time moves on by |read_us| microseconds at every reading
+// of either counter. The tick count shows that time in whole steps of
+// |step_ms| milliseconds (Windows' steps are about 15.6 ms); the counter runs
+// at |cycles_per_ms|.
 class SteppingClock : public ProcessorClock {
  public:
-  SteppingClock(DWORD start_ms, DWORD step_ms, uint64_t cycles_per_ms)
-      : now_ms_(start_ms), step_ms_(step_ms), cycles_per_ms_(cycles_per_ms) {}
+  SteppingClock(uint64_t start_ms, DWORD step_ms, uint64_t cycles_per_ms, uint64_t read_us)
+      : now_us_(start_ms * 1000), step_ms_(step_ms), cycles_per_ms_(cycles_per_ms), read_us_(read_us) {}
   DWORD TickCount() override {
-    const DWORD now = now_ms_;
-    now_ms_ += step_ms_;
-    cycles_ += uint64_t{step_ms_} * cycles_per_ms_;
+    now_us_ += read_us_;
     ++reads;
-    return now;
+    const uint64_t ms = now_us_ / 1000;
+    return static_cast<DWORD>(ms - ms % step_ms_);
   }
-  uint64_t TimeStampCounter() override { return cycles_; }
+  uint64_t TimeStampCounter() override {
+    now_us_ += read_us_;
+    return 1'000'000'000'000 + now_us_ * cycles_per_ms_ / 1000;
+  }
   int reads = 0;
 
  private:
-  DWORD now_ms_;
+  uint64_t now_us_;
   DWORD step_ms_;
   uint64_t cycles_per_ms_;
-  uint64_t cycles_ = 1'000'000'000'000;
+  uint64_t read_us_;
 };
 
 TEST(CPUFrequency, WaitsUntilMoreThanTwoSecondsHavePassed) {
-  // Ticks of 16 ms: the wait ends at 2016 ms, and the elapsed time is read
+  // Ticks of 1 ms, one per reading: the measurement starts at the first
+  // change (2 ms), the wait ends at 2003 ms, and the elapsed time is read
   // once more after it.
-  SteppingClock clock(5000, 16, 2'400'000);
+  SteppingClock clock(0, 1, 1000, 1000);
   const FrequencySample sample = MeasureFrequency(clock);
-  EXPECT_EQ(sample.elapsed_ms, 2032u);
-  EXPECT_EQ(sample.cycles, 2032LL * 2'400'000);
+  EXPECT_EQ(sample.elapsed_ms, 2002u);
+  EXPECT_EQ(sample.cycles, 2002 * 1000);
+}
+
+TEST(CPUFrequency, ATickOf16MsDoesNotBiasTheResult) {
+  // 2.4 GHz, started 10 ms into a 16 ms step: counting from the step's start
+  // would credit the counter with 10 ms that it did not run.
+  SteppingClock clock(4992 + 10, 16, 2'400'000, 1);
+  const FrequencySample sample = MeasureFrequency(clock);
+  EXPECT_EQ(sample.elapsed_ms, 2016u);
   EXPECT_EQ(MegahertzOf(sample), 2400);
-  SteppingClock exact(0, 1, 1000);
-  EXPECT_EQ(MeasureFrequency(exact).elapsed_ms, 2002u);
 }
 
 TEST(CPUFrequency, SurvivesAWrapOfTheTickCounter) {
-  SteppingClock clock(0xFFFFFF00u, 10, 3'000'000);
+  SteppingClock clock(0xFFFFFF00u, 10, 3'000'000, 1000);
   const FrequencySample sample = MeasureFrequency(clock);
-  EXPECT_EQ(sample.elapsed_ms, 2020u);
-  EXPECT_LT(clock.reads, 300);
+  EXPECT_EQ(sample.elapsed_ms, 2010u);
+  EXPECT_LT(clock.reads, 2100);
 }
 
 TEST(CPUFrequency, TruncatesCyclesPerMillisecondAndMegahertz) {

@@ -26,11 +26,12 @@ TEST(SoundcardReport, NamesTheFirstDeviceWithAGuidAndStopsThere) {
   };
   for (const auto& c : cases) {
     CString report;
+    SoundEnumeration enumeration(report);
     size_t calls = 0;
     GUID guid = {};
     while (calls < c.devices.size()) {
       const Device& device = c.devices[calls++];
-      if (!SoundDeviceEnumCallback(device.has_guid ? &guid : nullptr, device.description, L"", &report)) break;
+      if (!SoundDeviceEnumCallback(device.has_guid ? &guid : nullptr, device.description, L"", &enumeration)) break;
     }
     EXPECT_EQ(report, c.report);
     EXPECT_EQ(calls, c.calls) << c.report;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/com_apartment.h"
+#include "framework/report_text.h"
 #include "tools/survey/survey_client.h"
 #include "tools/survey/survey_report.h"
 
@@ -54,7 +55,7 @@ void Fail(const std::wstring& message) { Write(STD_ERROR_HANDLE, L"orvanta-surve
 class ProgressLine {
  public:
   explicit ProgressLine(const SurveyMethod& method) {
-    if (method.id != 16 || !IsConsole(GetStdHandle(STD_ERROR_HANDLE))) return;
+    if (method.name != L"GetCPUFrequency" || !IsConsole(GetStdHandle(STD_ERROR_HANDLE))) return;
     text_ = L"Measuring the processor clock (about two seconds)...";
     Write(STD_ERROR_HANDLE, text_);
   }
@@ -90,27 +91,38 @@ int Run(const std::vector<std::wstring>& args) {
     Fail(error);
     return status;
   }
+  const std::optional<std::vector<SurveyMethod>> methods = client.ReadMethods(&error);
+  if (!methods) {
+    Fail(error);
+    return kExitFailure;
+  }
+  const auto chosen = SelectMethods(
+      *methods, options->only, [&](const std::wstring& name) { return client.FindIdentifier(name); }, &error);
+  if (!chosen) {
+    Fail(error);
+    return kExitUsage;
+  }
 
-  std::vector<std::pair<const SurveyMethod*, Answer>> answers;
-  for (const SurveyMethod* method : options->methods) {
+  // Every method is asked, whatever the others answered.
+  std::vector<std::pair<SurveyMethod, Answer>> answers;
+  int failed = 0;
+  for (const SurveyMethod& method : *chosen) {
     Answer answer;
-    HRESULT hr;
     {
-      ProgressLine progress(*method);
-      hr = client.Call(*method, &answer, &error);
+      ProgressLine progress(method);
+      answer = client.Call(method);
     }
-    if (FAILED(hr)) {
-      Fail(error);
-      return kExitFailure;
-    }
+    if (answer.kind == Answer::Kind::kFailed) ++failed;
     if (options->json) {
       answers.emplace_back(method, std::move(answer));
     } else {
-      Write(STD_OUTPUT_HANDLE, FormatAnswer(*method, answer));
+      Write(STD_OUTPUT_HANDLE, FormatAnswer(method, answer));
     }
   }
   if (options->json) WriteBytes(STD_OUTPUT_HANDLE, FormatJson(answers));
-  return kExitOk;
+  if (failed == 0) return kExitOk;
+  Fail(FormatText(L"%d of %d methods failed", failed, static_cast<int>(chosen->size())));
+  return kExitMethodFailed;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tools/survey/survey_client.h"
 
+#include <olectl.h>
+
 #include "control/orvanta_idl.h"
 #include "framework/report_text.h"
 #include "framework/scoped_bstr.h"
@@ -42,9 +44,11 @@ std::wstring ProgramDirectory() {
 int SurveyClient::Create(const Options& options, std::wstring* error) {
   switch (options.source) {
     case Source::kOcx:
+      module_path_ = options.ocx_path;
       return CreateFromFile(options.ocx_path, error);
     case Source::kHere: {
       const std::wstring directory = ProgramDirectory();
+      module_path_ = directory + L"ORVANTA.OCX";
       const std::wstring manifest = directory + kHereManifest;
       context_.emplace(manifest, directory);
       if (!*context_) {
@@ -108,75 +112,100 @@ int SurveyClient::CreateFromFile(const std::wstring& path, std::wstring* error) 
   return kExitFailure;
 }
 
-// The control answers names from its type library when asked with a locale
-// and it can load the library, and from its own table with locale 0 or
-// without the library; two methods have a different name in each. The
-// type-library name with the user's locale is tried first, then both names
-// with locale 0, so that any of these answers is found.
-HRESULT SurveyClient::FindIdentifier(const SurveyMethod& method, DISPID* id) {
-  struct Attempt {
-    const wchar_t* name;
-    LCID locale;
-  };
-  const Attempt attempts[] = {
-      {method.name, LOCALE_USER_DEFAULT}, {method.name, 0}, {method.other_name, LOCALE_USER_DEFAULT},
-      {method.other_name, 0}};
-  HRESULT hr = DISP_E_UNKNOWNNAME;
-  for (const Attempt& attempt : attempts) {
-    if (!attempt.name) continue;
-    LPOLESTR name = const_cast<LPOLESTR>(attempt.name);
-    hr = control_->GetIDsOfNames(IID_NULL, &name, 1, attempt.locale, id);
-    if (hr != DISP_E_UNKNOWNNAME) return hr;
+std::optional<std::vector<SurveyMethod>> SurveyClient::ReadMethods(std::wstring* error) {
+  // A type library may be registered for one locale only (the control's is
+  // for English (United States)): the user's locale is asked first, then the
+  // neutral one and English (United States).
+  ComPtr<ITypeInfo> info;
+  HRESULT hr = E_FAIL;
+  for (const LCID locale : {LCID{LOCALE_USER_DEFAULT}, GetUserDefaultLCID(), LCID{LOCALE_NEUTRAL},
+                            LCID{MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT)}}) {
+    hr = control_->GetTypeInfo(0, locale, info.Receive());
+    if (SUCCEEDED(hr)) break;
   }
-  return hr;
+  if (FAILED(hr) && !module_path_.empty()) {
+    ComPtr<ITypeLib> library;
+    hr = LoadTypeLibEx(module_path_.c_str(), REGKIND_NONE, library.Receive());
+    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(DIID__DOrvanta, info.Receive());
+  }
+  TYPEATTR* attributes = nullptr;
+  if (SUCCEEDED(hr)) hr = info->GetTypeAttr(&attributes);
+  if (FAILED(hr)) {
+    *error = DescribeFailure(L"reading the control's type information", hr, SystemMessage(hr));
+    return std::nullopt;
+  }
+  const WORD count = attributes->cFuncs;
+  info->ReleaseTypeAttr(attributes);
+
+  std::vector<SurveyMethod> methods;
+  for (UINT index = 0; index < count; ++index) {
+    FUNCDESC* function = nullptr;
+    if (FAILED(info->GetFuncDesc(index, &function))) continue;
+    const MEMBERID id = function->memid;
+    const bool skip = id == DISPID_ABOUTBOX || (function->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0;
+    info->ReleaseFuncDesc(function);
+    ScopedBstr name;
+    if (skip || FAILED(info->GetDocumentation(id, name.Receive(), nullptr, nullptr, nullptr))) continue;
+    methods.push_back({std::wstring(name.View()), id});
+  }
+  return methods;
 }
 
-HRESULT SurveyClient::Call(const SurveyMethod& method, Answer* answer, std::wstring* error) {
-  DISPID id = DISPID_UNKNOWN;
-  HRESULT hr = FindIdentifier(method, &id);
-  if (FAILED(hr)) {
-    *error = DescribeFailure(std::wstring(L"looking up ") + method.name, hr, SystemMessage(hr));
-    return hr;
+// The control answers names from its type library when asked with a locale
+// and it can load the library, and from its own table with locale 0 or
+// without the library; two methods have a different name in each.
+DISPID SurveyClient::FindIdentifier(const std::wstring& name) {
+  for (const LCID locale : {LCID{LOCALE_USER_DEFAULT}, LCID{0}}) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
+    DISPID id = DISPID_UNKNOWN;
+    if (SUCCEEDED(control_->GetIDsOfNames(IID_NULL, names, 1, locale, &id))) return id;
   }
+  return DISPID_UNKNOWN;
+}
+
+Answer SurveyClient::Call(const SurveyMethod& method) {
   DISPPARAMS no_arguments = {};
   ScopedVariant result;
   EXCEPINFO exception = {};
   UINT argument_error = 0;
-  hr = control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &no_arguments, result.Receive(),
-                        &exception, &argument_error);
+  const HRESULT hr = control_->Invoke(method.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &no_arguments,
+                                      result.Receive(), &exception, &argument_error);
   const ScopedBstr source(exception.bstrSource);
   const ScopedBstr description(exception.bstrDescription);
   const ScopedBstr help_file(exception.bstrHelpFile);
+  Answer answer;
   if (FAILED(hr)) {
-    std::wstring message = SystemMessage(hr);
+    answer.kind = Answer::Kind::kFailed;
+    answer.result = hr;
+    answer.text = SystemMessage(hr);
     if (hr == DISP_E_EXCEPTION) {
-      const HRESULT inner = exception.scode ? exception.scode : static_cast<HRESULT>(exception.wCode);
+      answer.exception = exception.scode ? exception.scode : static_cast<HRESULT>(exception.wCode);
       std::wstring detail(description.View());
-      if (detail.empty()) detail = SystemMessage(inner);
-      message = DescribeFailure(L"(the method", inner, detail) + L")";
+      if (detail.empty()) detail = SystemMessage(answer.exception);
+      answer.text = DescribeFailure(L"(the method", answer.exception, detail) + L")";
     }
-    *error = DescribeFailure(std::wstring(method.name) + FormatText(L" (%d)", static_cast<int>(id)), hr, message);
-    return hr;
+    while (!answer.text.empty() && IsWhiteSpace(answer.text.back())) answer.text.pop_back();
+    return answer;
   }
   const VARIANT& value = result.Get();
   switch (V_VT(&value)) {
     case VT_BSTR:
-      answer->kind = Answer::Kind::kText;
-      answer->text.assign(V_BSTR(&value) ? V_BSTR(&value) : L"", SysStringLen(V_BSTR(&value)));
+      answer.kind = Answer::Kind::kText;
+      answer.text.assign(V_BSTR(&value) ? V_BSTR(&value) : L"", SysStringLen(V_BSTR(&value)));
       break;
     case VT_I2:
-      answer->kind = Answer::Kind::kNumber;
-      answer->number = V_I2(&value);
+      answer.kind = Answer::Kind::kNumber;
+      answer.number = V_I2(&value);
       break;
     case VT_I4:
-      answer->kind = Answer::Kind::kNumber;
-      answer->number = V_I4(&value);
+      answer.kind = Answer::Kind::kNumber;
+      answer.number = V_I4(&value);
       break;
     default:
-      answer->kind = Answer::Kind::kNothing;
+      answer.kind = Answer::Kind::kNothing;
       break;
   }
-  return S_OK;
+  return answer;
 }
 
 }  // namespace orvanta::survey

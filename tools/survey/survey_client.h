@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/activation_context.h"
 #include "framework/com_ptr.h"
@@ -24,14 +25,22 @@ class SurveyClient {
   // initialised. On failure returns the exit code to use and sets |error|.
   int Create(const Options& options, std::wstring* error);
 
-  // Looks |method| up by name and invokes it. On failure sets |error| to a
-  // message naming the method and the HRESULT.
-  HRESULT Call(const SurveyMethod& method, Answer* answer, std::wstring* error);
+  // The methods that the control's type information lists, in its order, the
+  // stock About box left out. The control describes itself from its
+  // registered type library; without one (--ocx, --here) the type library
+  // in the module file is read. On failure sets |error| and returns nothing.
+  std::optional<std::vector<SurveyMethod>> ReadMethods(std::wstring* error);
+
+  // The identifier that the control gives |name| when asked with the user's
+  // locale or with locale 0 (its own table), or DISPID_UNKNOWN.
+  DISPID FindIdentifier(const std::wstring& name);
+
+  // Invokes |method| by its identifier.
+  Answer Call(const SurveyMethod& method);
 
  private:
   int CreateByProgId(std::wstring* error);
   int CreateFromFile(const std::wstring& path, std::wstring* error);
-  HRESULT FindIdentifier(const SurveyMethod& method, DISPID* id);
 
   // Declared in the order of creation, so that the control goes first and the
   // module it lives in last.
@@ -39,6 +48,7 @@ class SurveyClient {
   std::optional<ActivationContext> context_;
   std::optional<ActivationScope> activation_;
   ComPtr<IDispatch> control_;
+  std::wstring module_path_;  // the module file, when not created by ProgID
 };
 
 // The system's message for |hr|, or an empty text when it has none.

@@ -1,5 +1,6 @@
 #include "tools/survey/survey_report.h"
 
+#include <cstdio>
 #include <cwctype>
 
 #include <nlohmann/json.hpp>
@@ -17,20 +18,19 @@ bool NamesEqual(std::wstring_view a, std::wstring_view b) {
   return true;
 }
 
-const SurveyMethod* FindMethod(std::wstring_view name) {
-  for (const SurveyMethod& method : SurveyMethods()) {
-    if (NamesEqual(name, method.name) || (method.other_name && NamesEqual(name, method.other_name))) return &method;
-  }
-  return nullptr;
-}
-
-std::wstring ValidNames() {
+std::wstring ValidNames(const std::vector<SurveyMethod>& methods) {
   std::wstring names;
-  for (const SurveyMethod& method : SurveyMethods()) {
+  for (const SurveyMethod& method : methods) {
     if (!names.empty()) names += L", ";
     names += method.name;
   }
   return names;
+}
+
+std::string HexCode(HRESULT hr) {
+  char text[11];
+  std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
+  return text;
 }
 
 std::string Utf8(std::wstring_view text) {
@@ -59,66 +59,41 @@ std::vector<std::wstring_view> Lines(std::wstring_view text) {
 
 }  // namespace
 
-const std::vector<SurveyMethod>& SurveyMethods() {
-  static const std::vector<SurveyMethod> methods = {
-      {L"GetOSInfo", nullptr, 1, false},
-      {L"GetCPUInfo", nullptr, 2, false},
-      {L"GetMemoryInfo", nullptr, 3, false},
-      {L"GetDriverInfo", nullptr, 4, false},
-      {L"GetVRAMInfo", nullptr, 5, false},
-      {L"GetDirectXInfo", nullptr, 6, false},
-      {L"GetVideocardNameInfo", nullptr, 7, false},
-      {L"GetDriveInfo", nullptr, 8, false},
-      {L"GetSoundcardNameInfo", L"GetSoundcardInfo", 9, false},
-      {L"GetDisplayModeList", nullptr, 10, false},
-      {L"GetMediaInfo", nullptr, 11, false},
-      {L"GetNetInfo", nullptr, 12, false},
-      {L"GetModemInfo", nullptr, 13, false},
-      {L"GetCDROMInfo", nullptr, 14, false},
-      {L"GetNowDisplayMode", nullptr, 15, false},
-      {L"GetCPUFrequency", nullptr, 16, false},
-      {L"GetCPUNameInfo", nullptr, 17, false},
-      {L"IsInstall", nullptr, 18, false},
-      {L"GetSamplingFrequency", L"GetSamplingFrequencyInfo", 19, false},
-      {L"GetSystemDriveInfo", nullptr, 20, false},
-      {L"GetSystemModelInfo", nullptr, 21, false},
-      {L"GetALLVRAMInfo", nullptr, 22, false},
-      {L"GetVRAMbyRegInfo", nullptr, 23, false},
-      {L"GetVideoDriverInfo", nullptr, 24, false},
-      {L"GetVertexShaderVersion", nullptr, 25, false},
-      {L"GetPixelShaderVersion", nullptr, 26, false},
-      {L"GetCPUCount", nullptr, 27, false},
-      {L"GetUnifiedShaderVersion", nullptr, 28, false},
-      {L"GetCPUPhysicalCount", nullptr, 29, false},
-      {L"GetSecuritySoftInfo", nullptr, 30, false},
-      {L"AboutBox", nullptr, -552, true},
-  };
-  return methods;
-}
-
-std::optional<std::vector<const SurveyMethod*>> SelectMethods(std::wstring_view only, std::wstring* error) {
-  std::vector<bool> chosen(SurveyMethods().size(), only.empty());
-  if (!only.empty()) {
-    while (true) {
-      const size_t comma = only.find(L',');
-      const std::wstring_view name = only.substr(0, comma);
-      const SurveyMethod* method = FindMethod(name);
-      if (!method) {
-        *error = L"unknown method \"" + std::wstring(name) + L"\"; valid names: " + ValidNames();
-        return std::nullopt;
+std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyMethod>& methods,
+                                                       std::wstring_view only,
+                                                       const std::function<DISPID(const std::wstring&)>& identifier_of,
+                                                       std::wstring* error) {
+  std::vector<bool> chosen(methods.size(), only.empty());
+  while (!only.empty()) {
+    const size_t comma = only.find(L',');
+    const std::wstring name(only.substr(0, comma));
+    size_t found = methods.size();
+    for (size_t i = 0; i < methods.size() && found == methods.size(); ++i) {
+      if (NamesEqual(name, methods[i].name)) found = i;
+    }
+    if (found == methods.size() && !name.empty()) {
+      const DISPID id = identifier_of(name);
+      for (size_t i = 0; i < methods.size() && found == methods.size(); ++i) {
+        if (id != DISPID_UNKNOWN && methods[i].id == id) found = i;
       }
-      chosen[method - SurveyMethods().data()] = true;
-      if (comma == std::wstring_view::npos) break;
-      only.remove_prefix(comma + 1);
+    }
+    if (found == methods.size()) {
+      *error = L"unknown method \"" + name + L"\"; valid names: " + ValidNames(methods);
+      return std::nullopt;
+    }
+    chosen[found] = true;
+    if (comma == std::wstring_view::npos) break;
+    only.remove_prefix(comma + 1);
+    if (only.empty()) {
+      *error = L"unknown method \"\"; valid names: " + ValidNames(methods);
+      return std::nullopt;
     }
   }
-  std::vector<const SurveyMethod*> methods;
-  for (size_t i = 0; i < chosen.size(); ++i) {
-    const SurveyMethod& method = SurveyMethods()[i];
-    // Without --only, the modal About box is left out.
-    if (chosen[i] && (!only.empty() || !method.shows_dialog)) methods.push_back(&method);
+  std::vector<SurveyMethod> selected;
+  for (size_t i = 0; i < methods.size(); ++i) {
+    if (chosen[i]) selected.push_back(methods[i]);
   }
-  return methods;
+  return selected;
 }
 
 std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, std::wstring* error) {
@@ -168,17 +143,19 @@ std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, s
       return std::nullopt;
     }
   }
-  auto methods = SelectMethods(only.value_or(L""), error);
-  if (!methods) return std::nullopt;
-  options.methods = std::move(*methods);
+  options.only = only.value_or(L"");
   return options;
 }
 
 std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer) {
-  std::wstring head = FormatText(L"%s (%d):", method.name, static_cast<int>(method.id));
+  std::wstring head = FormatText(L"%s (%d):", method.name.c_str(), static_cast<int>(method.id));
   switch (answer.kind) {
     case Answer::Kind::kNothing:
       return head + L" (no answer)\n";
+    case Answer::Kind::kFailed:
+      head += FormatText(L" error 0x%08lX", static_cast<unsigned long>(answer.result));
+      if (!answer.text.empty()) head += L" " + answer.text;
+      return head + L"\n";
     case Answer::Kind::kNumber:
       return head + FormatText(L" %ld\n", answer.number);
     case Answer::Kind::kText:
@@ -196,10 +173,11 @@ std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer) {
   return text;
 }
 
-std::string FormatJson(const std::vector<std::pair<const SurveyMethod*, Answer>>& answers) {
+std::string FormatJson(const std::vector<std::pair<SurveyMethod, Answer>>& answers) {
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  nlohmann::ordered_json errors = nlohmann::ordered_json::object();
   for (const auto& [method, answer] : answers) {
-    nlohmann::ordered_json& value = object[Utf8(method->name)];
+    nlohmann::ordered_json& value = object[Utf8(method.name)];
     switch (answer.kind) {
       case Answer::Kind::kText:
         value = Utf8(answer.text);
@@ -210,8 +188,17 @@ std::string FormatJson(const std::vector<std::pair<const SurveyMethod*, Answer>>
       case Answer::Kind::kNothing:
         value = nullptr;
         break;
+      case Answer::Kind::kFailed: {
+        value = nullptr;
+        nlohmann::ordered_json& error = errors[Utf8(method.name)];
+        error["hresult"] = HexCode(answer.result);
+        if (answer.result == DISP_E_EXCEPTION) error["exception"] = HexCode(answer.exception);
+        error["message"] = Utf8(answer.text);
+        break;
+      }
     }
   }
+  if (!errors.empty()) object["errors"] = std::move(errors);
   return object.dump(2) + "\n";
 }
 
@@ -235,18 +222,20 @@ std::wstring NotRegisteredMessage(bool tool_is_64_bit) {
 std::wstring HelpText() {
   return LR"HELP(Usage: orvanta-survey [--json] [--only NAME[,NAME...]] [--here | --ocx PATH]
 
-Creates the Pelmora Control (ORVANTA.OCX), calls its methods through IDispatch
-by name and prints what each answers.
+Creates the Pelmora Control (ORVANTA.OCX), reads its methods from its type
+information, calls each (the About box left out) and prints what each
+answers.
 
 Options:
   --json          Print one JSON object keyed by method name instead of text:
                   answers exactly as returned (line ends kept as \n),
-                  IsInstall as a number.
+                  IsInstall as a number, null for a method that failed, and
+                  then "errors" with the HRESULT and message of each failed
+                  method (docs/survey.schema.json describes it).
   --only NAMES    Call only the named methods (comma-separated, letter case
-                  ignored; GetSoundcardInfo and GetSamplingFrequencyInfo are
-                  accepted for GetSoundcardNameInfo and GetSamplingFrequency).
-                  AboutBox, which shows the modal About box, is called only
-                  when named here. An unknown name is an error.
+                  ignored; the control's other names GetSoundcardInfo and
+                  GetSamplingFrequencyInfo are accepted too). An unknown name
+                  is an error.
   --here          Create the control without registration, through the
                   side-by-side manifests beside this program:
                   orvanta-survey.here.manifest and Orvanta.Control.manifest,
@@ -261,16 +250,17 @@ ORVANTA.OrvantaCtrl.1 and must be registered for this program's bitness
 %SystemRoot%\SysWOW64\regsvr32.exe ORVANTA.OCX).
 
 Text output shows each method with its dispatch identifier; answers of more
-than one line follow indented, and "(empty)" stands for an empty answer.
-GetCPUFrequency measures the clock for about two seconds; meanwhile a progress
-line is shown on standard error when that is a console.
+than one line follow indented, "(empty)" stands for an empty answer and
+"error 0x........" for a call that failed. Every method is asked even when
+others fail. GetCPUFrequency measures the clock for about two seconds;
+meanwhile a progress line is shown on standard error when that is a console.
 
 Exit codes:
   0  every method answered
-  1  the control could not be created or a method failed (the message names
-     the method, the HRESULT and its meaning)
+  1  the control could not be created or its type information not read
   2  the control is not registered
   3  the command line is wrong
+  4  every method was asked, and at least one failed
 )HELP";
 }
 

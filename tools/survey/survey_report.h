@@ -1,36 +1,34 @@
 // The survey tool's logic: which methods it calls, how it reads its command
 // line, and how it writes the answers as text or JSON. Plain values only; the
-// COM calls live in survey_client.cpp.
+// COM calls, among them reading the methods from the control's type
+// information, live in survey_client.cpp.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvanta::survey {
 
-// One method of _DOrvanta as a client calls it: its type-library name, the
-// other name that the control's own table uses where it differs (or null),
-// and its dispatch identifier.
+// One method of _DOrvanta as the control's type information describes it.
 struct SurveyMethod {
-  const wchar_t* name;
-  const wchar_t* other_name;
+  std::wstring name;  // the name in the type library
   DISPID id;
-  bool shows_dialog;  // AboutBox: called only when asked for by name
 };
-
-// All 31 methods, in the order of the interface.
-const std::vector<SurveyMethod>& SurveyMethods();
 
 // What one call answered.
 struct Answer {
-  enum class Kind { kText, kNumber, kNothing };
+  enum class Kind { kText, kNumber, kNothing, kFailed };
   Kind kind = Kind::kNothing;
-  std::wstring text;  // kText
-  long number = 0;    // kNumber
+  std::wstring text;          // kText: the answer; kFailed: what went wrong, in words
+  long number = 0;            // kNumber
+  HRESULT result = S_OK;      // kFailed: what Invoke returned
+  HRESULT exception = S_OK;   // kFailed with DISP_E_EXCEPTION: the method's own code
 };
 
 // How the control is created.
@@ -44,28 +42,37 @@ struct Options {
   bool help = false;
   bool json = false;
   Source source = Source::kProgId;
-  std::wstring ocx_path;                      // kOcx
-  std::vector<const SurveyMethod*> methods;   // in interface order
+  std::wstring ocx_path;  // kOcx
+  std::wstring only;      // --only's names, comma-separated; empty for every method
 };
 
 // Reads the arguments after the program name. On a mistake returns nothing
-// and sets |error| to a one-line explanation (for an unknown method name, the
-// list of valid ones).
+// and sets |error| to a one-line explanation.
 std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, std::wstring* error);
 
-// The methods that --only names (comma-separated, letter case ignored, either
-// name of a method), in interface order and each once; without --only every
-// method but AboutBox.
-std::optional<std::vector<const SurveyMethod*>> SelectMethods(std::wstring_view only, std::wstring* error);
+// The methods of |methods| (the control's, in interface order) that |only|
+// names: comma-separated, letter case ignored, each once, in interface order;
+// every method when |only| is empty. A name that |methods| lacks is given to
+// |identifier_of|, which answers the identifier that the control itself gives
+// it (its other name) or DISPID_UNKNOWN; a name still unknown is an error that
+// lists the valid ones.
+std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyMethod>& methods,
+                                                       std::wstring_view only,
+                                                       const std::function<DISPID(const std::wstring&)>& identifier_of,
+                                                       std::wstring* error);
 
 // The readable report of one answer: "Name (id): answer" for a one-line
 // answer, the name line and then every line indented by four spaces for a
-// longer one, "(empty)" for an empty text. Every line ends with "\n".
+// longer one, "(empty)" for an empty text, "error 0x........ <what>" for a
+// failed call. Every line ends with "\n".
 std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer);
 
-// One JSON object keyed by type-library name, texts exactly as answered (line
-// ends kept), numbers as numbers, no answer as null. UTF-8, ends with "\n".
-std::string FormatJson(const std::vector<std::pair<const SurveyMethod*, Answer>>& answers);
+// One JSON object keyed by type-library name (docs/survey.schema.json): texts
+// exactly as answered (line ends kept), numbers as numbers, null for no
+// answer and for a failed call; then, when a call failed, "errors" with one
+// object per failed method: its "hresult", the method's own "exception" code
+// when there is one, and a "message". UTF-8, ends with "\n".
+std::string FormatJson(const std::vector<std::pair<SurveyMethod, Answer>>& answers);
 
 // The one-line message for a failed call: the method, the HRESULT in hex and
 // its system message when there is one.
@@ -80,8 +87,9 @@ std::wstring HelpText();
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
+inline constexpr int kExitFailure = 1;         // the control could not be created or described
 inline constexpr int kExitNotRegistered = 2;
 inline constexpr int kExitUsage = 3;
+inline constexpr int kExitMethodFailed = 4;    // every method was asked; at least one failed
 
 }  // namespace orvanta::survey

@@ -10,10 +10,10 @@
 #
 #   bench/survey.sh <harness.sh> <state-dir> <bin-dir> [counter MHz|-] [runs, 5]
 set -euo pipefail
-harness=$1 state=$2 bin=$3 counter_mhz=${4:--} runs=${5:-5}
+harness=$(realpath "$1") state=$(realpath "$2") bin=$3 counter_mhz=${4:--} runs=${5:-5}
 counter_source="from the clock table above"
 if [[ $counter_mhz == - ]]; then
-  counter_mhz=$(awk -F: '/^cpu MHz/ {print $2 + 0; exit}' /proc/cpuinfo)
+  counter_mhz=$(awk -F': *' '/^cpu MHz/ {print $2; exit}' /proc/cpuinfo)
   counter_source="the kernel's time-stamp counter rate"
 fi
 python=/usr/bin/python3

@@ -58,7 +58,8 @@ void Fail(const std::wstring& message) { Write(STD_ERROR_HANDLE, L"orvanta-surve
 // the end. Shows nothing when standard error is not a console.
 class ProgressLine {
  public:
-  explicit ProgressLine(size_t total) : total_(static_cast<int>(total)), shown_(IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
+  explicit ProgressLine(size_t total)
+      : total_(static_cast<int>(total)), shown_(IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
   ~ProgressLine() {

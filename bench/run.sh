@@ -22,6 +22,12 @@ methods=$(mktemp)
 soak=$(ORVANTA_SOAK_CALLS=$soak_calls "$harness" run "$state" "$build/bin/soak_test.exe" 2>&1 |
   grep -E '^soak |\[  (PASSED|FAILED)  \]' || true)
 
+# The survey tool, side by side against --serial, with the counter's rate
+# that the benchmark measured as the clock's reference.
+survey_section=$(mktemp)
+counter_mhz=$(sed -n 's/^| 1 | [^|]* | [0-9]* | \([0-9.]*\) MHz | .*/\1/p' "$methods")
+"$root/bench/survey.sh" "$harness" "$state" "$build/bin" "${counter_mhz:--}" 5 >"$survey_section"
+
 size_of() { stat -c %s "$1"; }
 {
   echo "# Performance"
@@ -45,6 +51,8 @@ size_of() { stat -c %s "$1"; }
   echo
   cat "$methods"
   echo
+  cat "$survey_section"
+  echo
   echo "## Soak"
   echo
   echo "Every method but the clock and the About box, round-robin, $soak_calls calls in one process, three"
@@ -56,5 +64,5 @@ size_of() { stat -c %s "$1"; }
   echo
   cat "$root/bench/notes.md"
 } >"$root/docs/performance.md"
-rm -f "$methods"
+rm -f "$methods" "$survey_section"
 echo "wrote docs/performance.md"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # orvanta-survey.exe against the registered control: the text and JSON
-# surveys of every method, --only with valid and unknown names, and a module
+# surveys of every method, the side-by-side survey against --serial, --only with valid and unknown names, and a module
 # whose control fails two methods. Given the JSON schema, every JSON output is
 # checked against it. The control is unregistered afterwards, also on failure.
 #   run_survey_tool.sh <harness.sh> <state-dir> <bin-dir> [survey.schema.json]
@@ -40,6 +40,24 @@ assert all(isinstance(survey[k], str) for k in names if k != "IsInstall")
 assert re.fullmatch(r"\d+ MB\n", survey["GetMemoryInfo"]), survey["GetMemoryInfo"]
 assert f"GetMemoryInfo (3): {survey['GetMemoryInfo'][:-1]}" in text.splitlines()
 assert survey["GetDriveInfo"].endswith("\n") and "C:\\[Fixed]" in survey["GetDriveInfo"]
+PY
+
+# The default survey asks side by side; --serial one method after another.
+# Both answer the same, but for the figures that change between calls: the
+# measured clock and the drives' free space.
+run orvanta-survey.exe --json --serial >"$state/survey-serial.json"
+"$python" - "$state/survey.json" "$state/survey-serial.json" <<'PY' || fail "the side-by-side survey differs from --serial"
+import json, re, sys
+def steady(path):
+    survey = json.load(open(path, encoding="utf-8"))
+    assert re.fullmatch(r"(\d+ MHz\n)?", survey["GetCPUFrequency"]), survey["GetCPUFrequency"]
+    survey["GetCPUFrequency"] = "(measured)"
+    return {name: re.sub(r"\[Free:\d+\.\d\d[MG]B\]", "[Free:(changes)]", answer)
+            if isinstance(answer, str) else answer for name, answer in survey.items()}
+side_by_side, serial = steady(sys.argv[1]), steady(sys.argv[2])
+assert list(side_by_side) == list(serial), (list(side_by_side), list(serial))
+for name in serial:
+    assert side_by_side[name] == serial[name], (name, side_by_side[name], serial[name])
 PY
 
 # The JSON outputs that the schema must accept.
@@ -96,5 +114,5 @@ assert errors["GetMemoryInfo"]["hresult"] == "0x80020009", errors
 assert errors["GetMemoryInfo"]["exception"] == "0x8007000E", errors
 assert errors["GetCPUCount"]["hresult"] == "0x80020003" and "exception" not in errors["GetCPUCount"], errors
 PY
-check_schema "$state/survey.json" "$state/survey-failed.json" || fail "a JSON survey does not match the schema"
+check_schema "$state/survey.json" "$state/survey-serial.json" "$state/survey-failed.json" || fail "a JSON survey does not match the schema"
 echo "survey_tool: ok"

@@ -2,7 +2,8 @@
 # orvanta-survey.exe in a Wine prefix where the control was never registered:
 # the not-registered message and its exit code, then registration-free use
 # through the manifests beside the tool (--here) and from the module file
-# (--ocx). Nothing may end up registered.
+# (--ocx), both asking side by side on worker threads. Nothing may end up
+# registered.
 #   run_survey_unregistered.sh <harness.sh> <state-dir> <bin-dir>
 set -euo pipefail
 harness=$1 state=$2 bin=$3
@@ -28,7 +29,7 @@ assert list(survey)[0] == "GetMemoryInfo", survey
 assert re.fullmatch(r"\d+ MB\n", survey["GetMemoryInfo"]), survey' "$1"
 }
 
-here=$(run orvanta-survey.exe --here --json --only GetMemoryInfo) || fail "--here failed"
+here=$(run orvanta-survey.exe --here --json --only GetMemoryInfo,IsInstall) || fail "--here failed"
 printf '%s\n' "$here"
 check_memory "$here" || fail "--here did not answer GetMemoryInfo"
 

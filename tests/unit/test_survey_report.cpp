@@ -64,16 +64,70 @@ TEST(ParseCommandLine, ReadsEveryOptionAndRejectsMistakes) {
   EXPECT_EQ(options->only, L"GetCPUCount");
   EXPECT_EQ(ParseCommandLine({L"--here"}, &error)->source, Source::kHere);
   EXPECT_TRUE(ParseCommandLine({L"--help"}, &error)->help);
+  EXPECT_TRUE(ParseCommandLine({L"--serial"}, &error)->serial);
+  EXPECT_EQ(ParseCommandLine({L"--jobs", L"32"}, &error)->jobs, 32);
+  EXPECT_EQ(ParseCommandLine({}, &error)->jobs, 0);
 
   const std::vector<std::vector<std::wstring>> mistakes = {
       {L"--only"}, {L"--ocx"}, {L"--only", L""}, {L"--here", L"--ocx", L"a.ocx"},
       {L"--only", L"GetCPUCount", L"--only", L"IsInstall"}, {L"--verbose"},
+      {L"--jobs"}, {L"--jobs", L"0"}, {L"--jobs", L"33"}, {L"--jobs", L"4294967298"}, {L"--jobs", L"-2"},
+      {L"--jobs", L"2x"}, {L"--jobs", L"2", L"--jobs", L"3"}, {L"--serial", L"--jobs", L"2"},
   };
   for (const auto& args : mistakes) {
     SCOPED_TRACE(testing::PrintToString(args));
     EXPECT_FALSE(ParseCommandLine(args, &error));
     EXPECT_FALSE(error.empty());
   }
+}
+
+// The whole control in interface order, as its type information lists it.
+const std::vector<SurveyMethod> kControl = {
+    {L"GetOSInfo", 1}, {L"GetCPUInfo", 2}, {L"GetMemoryInfo", 3}, {L"GetDriverInfo", 4}, {L"GetVRAMInfo", 5},
+    {L"GetDirectXInfo", 6}, {L"GetVideocardNameInfo", 7}, {L"GetDriveInfo", 8}, {L"GetSoundcardNameInfo", 9},
+    {L"GetDisplayModeList", 10}, {L"GetMediaInfo", 11}, {L"GetNetInfo", 12}, {L"GetModemInfo", 13},
+    {L"GetCDROMInfo", 14}, {L"GetNowDisplayMode", 15}, {L"GetCPUFrequency", 16}, {L"GetCPUNameInfo", 17},
+    {L"IsInstall", 18}, {L"GetSamplingFrequency", 19}, {L"GetSystemDriveInfo", 20}, {L"GetSystemModelInfo", 21},
+    {L"GetALLVRAMInfo", 22}, {L"GetVRAMbyRegInfo", 23}, {L"GetVideoDriverInfo", 24},
+    {L"GetVertexShaderVersion", 25}, {L"GetPixelShaderVersion", 26}, {L"GetCPUCount", 27},
+    {L"GetUnifiedShaderVersion", 28}, {L"GetCPUPhysicalCount", 29}, {L"GetSecuritySoftInfo", 30},
+};
+
+std::vector<DISPID> Ids(const std::vector<size_t>& indices, const std::vector<SurveyMethod>& methods) {
+  std::vector<DISPID> ids;
+  for (const size_t index : indices) ids.push_back(methods[index].id);
+  return ids;
+}
+
+TEST(PlanSurvey, LongestChainsFirstSharedProvidersInOneChainTheClockAlone) {
+  const SurveyPlan plan = PlanSurvey(kControl);
+  ASSERT_EQ(plan.chains.size(), 30u - 1 - 6);
+  // DxDiag, DirectSound and WMI take turns on one thread, longest first.
+  EXPECT_EQ(Ids(plan.chains[0], kControl), (std::vector<DISPID>{23, 7, 6, 19, 1, 9, 30}));
+  EXPECT_EQ(Ids(plan.chains[1], kControl), (std::vector<DISPID>{28}));
+  std::vector<DISPID> rest;
+  for (size_t i = 2; i < plan.chains.size(); ++i) {
+    ASSERT_EQ(plan.chains[i].size(), 1u);
+    rest.push_back(kControl[plan.chains[i][0]].id);
+  }
+  EXPECT_EQ(rest, (std::vector<DISPID>{5, 24, 26, 22, 25, 2, 3, 4, 8, 10, 11, 12, 13, 14, 15, 17, 18, 20, 21, 27,
+                                       29}));
+  EXPECT_EQ(Ids(plan.alone, kControl), (std::vector<DISPID>{16}));
+
+  // A choice of methods: indices into the choice; no empty chain.
+  const std::vector<SurveyMethod> some = {{L"GetMemoryInfo", 3}, {L"GetCPUFrequency", 16}, {L"GetCPUCount", 27}};
+  const SurveyPlan small = PlanSurvey(some);
+  EXPECT_EQ(small.chains, (std::vector<std::vector<size_t>>{{0}, {2}}));
+  EXPECT_EQ(small.alone, (std::vector<size_t>{1}));
+}
+
+TEST(PoolSize, JobsOrProcessorsAtLeastTwoAtMostTheChains) {
+  EXPECT_EQ(PoolSize(0, 1, 23), 2);
+  EXPECT_EQ(PoolSize(0, 8, 23), 8);
+  EXPECT_EQ(PoolSize(3, 8, 23), 3);
+  EXPECT_EQ(PoolSize(1, 8, 23), 1);
+  EXPECT_EQ(PoolSize(0, 64, 23), 23);
+  EXPECT_EQ(PoolSize(0, 8, 0), 0);
 }
 
 Answer Text(std::wstring text) { return {Answer::Kind::kText, std::move(text)}; }

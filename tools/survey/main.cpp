@@ -2,12 +2,15 @@
 // every answer. See HelpText() in survey_report.cpp for the command line.
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/com_apartment.h"
 #include "framework/report_text.h"
 #include "tools/survey/survey_client.h"
+#include "tools/survey/survey_pool.h"
 #include "tools/survey/survey_report.h"
 
 namespace orvanta::survey {
@@ -50,23 +53,36 @@ void WriteBytes(DWORD which, const std::string& bytes) {
 
 void Fail(const std::wstring& message) { Write(STD_ERROR_HANDLE, L"orvanta-survey: " + message + L"\n"); }
 
-// A line on a console standard error while a slow method runs, wiped when it
-// returns. Shows nothing when standard error is not a console.
+// A line on a console standard error while the survey runs: how many
+// answers are in, and when the processor clock is being measured; wiped at
+// the end. Shows nothing when standard error is not a console.
 class ProgressLine {
  public:
-  explicit ProgressLine(const SurveyMethod& method) {
-    if (method.name != L"GetCPUFrequency" || !IsConsole(GetStdHandle(STD_ERROR_HANDLE))) return;
-    text_ = L"Measuring the processor clock (about two seconds)...";
-    Write(STD_ERROR_HANDLE, text_);
-  }
+  explicit ProgressLine(size_t total)
+      : total_(static_cast<int>(total)), shown_(IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
   ~ProgressLine() {
-    if (!text_.empty()) Write(STD_ERROR_HANDLE, L"\r" + std::wstring(text_.size(), L' ') + L"\r");
+    try {
+      if (width_ > 0) Write(STD_ERROR_HANDLE, L"\r" + std::wstring(width_, L' ') + L"\r");
+    } catch (...) {
+    }
+  }
+
+  void Show(int answered, bool measuring_clock) {
+    if (!shown_) return;
+    std::wstring text = FormatText(L"%d of %d answers in", answered, total_);
+    text += measuring_clock ? L"; measuring the processor clock (about two seconds)..." : L"...";
+    const size_t width = text.size();
+    if (width < width_) text.append(width_ - width, L' ');
+    width_ = std::max(width_, width);
+    Write(STD_ERROR_HANDLE, L"\r" + text);
   }
 
  private:
-  std::wstring text_;
+  int total_;
+  bool shown_;
+  size_t width_ = 0;
 };
 
 int Run(const std::vector<std::wstring>& args) {
@@ -104,22 +120,51 @@ int Run(const std::vector<std::wstring>& args) {
   }
 
   // Every method is asked, whatever the others answered.
-  std::vector<std::pair<SurveyMethod, Answer>> answers;
-  int failed = 0;
-  for (const SurveyMethod& method : *chosen) {
-    Answer answer;
-    {
-      ProgressLine progress(method);
-      answer = client.Call(method);
-    }
-    if (answer.kind == Answer::Kind::kFailed) ++failed;
-    if (options->json) {
-      answers.emplace_back(method, std::move(answer));
+  const std::vector<SurveyMethod>& asked = *chosen;
+  std::vector<std::optional<Answer>> answers(asked.size());
+  {
+    ProgressLine progress(asked.size());
+    int answered = 0;
+    const auto ask = [&](size_t index) {
+      progress.Show(answered, asked[index].name == L"GetCPUFrequency");
+      answers[index] = client.Call(asked[index]);
+      ++answered;
+    };
+    if (options->serial) {
+      for (size_t index = 0; index < asked.size(); ++index) ask(index);
     } else {
-      Write(STD_OUTPUT_HANDLE, FormatAnswer(method, answer));
+      const SurveyPlan plan = PlanSurvey(asked);
+      SYSTEM_INFO system;
+      GetSystemInfo(&system);
+      const int threads = PoolSize(options->jobs, static_cast<int>(system.dwNumberOfProcessors), plan.chains.size());
+      if (threads >= 2) {
+        progress.Show(0, false);
+        AskSideBySide(*options, asked, plan.chains, threads, &answers, [&](int count) {
+          answered = count;
+          progress.Show(count, false);
+        });
+      }
+      // The clock once the others are done, then whatever the threads left.
+      for (const size_t index : plan.alone) ask(index);
+      for (const std::vector<size_t>& chain : plan.chains) {
+        for (const size_t index : chain) {
+          if (!answers[index]) ask(index);
+        }
+      }
     }
   }
-  if (options->json) WriteBytes(STD_OUTPUT_HANDLE, FormatJson(answers));
+  std::vector<std::pair<SurveyMethod, Answer>> in_order;
+  int failed = 0;
+  for (size_t index = 0; index < asked.size(); ++index) {
+    const Answer& answer = *answers[index];
+    if (answer.kind == Answer::Kind::kFailed) ++failed;
+    if (options->json) {
+      in_order.emplace_back(asked[index], answer);
+    } else {
+      Write(STD_OUTPUT_HANDLE, FormatAnswer(asked[index], answer));
+    }
+  }
+  if (options->json) WriteBytes(STD_OUTPUT_HANDLE, FormatJson(in_order));
   if (failed == 0) return kExitOk;
   Fail(FormatText(L"%d of %d methods failed", failed, static_cast<int>(chosen->size())));
   return kExitMethodFailed;

@@ -1,5 +1,6 @@
 #include "tools/survey/survey_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwctype>
 
@@ -57,7 +58,73 @@ std::vector<std::wstring_view> Lines(std::wstring_view text) {
   return lines;
 }
 
+// What a concurrent survey knows of a method before asking it: the
+// milliseconds that it typically takes (what the runtimes it loads cost under
+// Wine, see docs/performance.md), and whether it asks a shared provider.
+// Methods not listed take a few milliseconds and ask none.
+struct MethodCost {
+  const wchar_t* name;
+  int milliseconds;
+  bool provider;
+};
+
+constexpr MethodCost kMethodCosts[] = {
+    {L"GetUnifiedShaderVersion", 2300, false},  // eight Direct3D 10.1 devices
+    {L"GetVRAMbyRegInfo", 1000, true},           // DxDiag, DirectDraw and the registry
+    {L"GetVideocardNameInfo", 950, true},        // DxDiag and DirectDraw
+    {L"GetDirectXInfo", 700, true},              // DxDiag
+    {L"GetVRAMInfo", 370, false},                // DirectDraw
+    {L"GetVideoDriverInfo", 290, false},         // Direct3D 8
+    {L"GetPixelShaderVersion", 290, false},      // Direct3D 9
+    {L"GetALLVRAMInfo", 280, false},             // DirectDraw
+    {L"GetVertexShaderVersion", 280, false},     // Direct3D 9
+    {L"GetSamplingFrequency", 20, true},         // DirectSound
+    {L"GetSoundcardNameInfo", 1, true},          // DirectSound
+    {L"GetOSInfo", 1, true},                     // WMI, once a process
+    {L"GetSecuritySoftInfo", 1, true},           // WMI, once a process
+};
+
+constexpr wchar_t kClockMethod[] = L"GetCPUFrequency";
+
+MethodCost CostOf(const std::wstring& name) {
+  for (const MethodCost& cost : kMethodCosts) {
+    if (name == cost.name) return cost;
+  }
+  return {nullptr, 0, false};
+}
+
 }  // namespace
+
+SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods) {
+  SurveyPlan plan;
+  std::vector<std::pair<int, std::vector<size_t>>> chains;  // expected milliseconds, methods
+  std::vector<size_t> provider_chain;
+  int provider_cost = 0;
+  for (size_t i = 0; i < methods.size(); ++i) {
+    const MethodCost cost = CostOf(methods[i].name);
+    if (methods[i].name == kClockMethod) {
+      plan.alone.push_back(i);
+    } else if (cost.provider) {
+      provider_chain.push_back(i);
+      provider_cost += cost.milliseconds;
+    } else {
+      chains.push_back({cost.milliseconds, {i}});
+    }
+  }
+  // The shared providers' chain starts with its longest report too.
+  std::stable_sort(provider_chain.begin(), provider_chain.end(), [&](size_t a, size_t b) {
+    return CostOf(methods[a].name).milliseconds > CostOf(methods[b].name).milliseconds;
+  });
+  if (!provider_chain.empty()) chains.push_back({provider_cost, std::move(provider_chain)});
+  std::stable_sort(chains.begin(), chains.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (auto& chain : chains) plan.chains.push_back(std::move(chain.second));
+  return plan;
+}
+
+int PoolSize(int jobs, int processors, size_t chains) {
+  const int wanted = jobs > 0 ? jobs : std::max(2, processors);
+  return static_cast<int>(std::min(static_cast<size_t>(wanted), chains));
+}
 
 std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyMethod>& methods,
                                                        std::wstring_view only,
@@ -107,6 +174,31 @@ std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, s
       options.help = true;
     } else if (arg == L"--json") {
       options.json = true;
+    } else if (arg == L"--serial") {
+      if (options.jobs > 0) {
+        *error = L"--serial and --jobs exclude each other";
+        return std::nullopt;
+      }
+      options.serial = true;
+    } else if (arg == L"--jobs") {
+      if (options.serial) {
+        *error = L"--serial and --jobs exclude each other";
+        return std::nullopt;
+      }
+      if (options.jobs > 0) {
+        *error = L"--jobs is given twice";
+        return std::nullopt;
+      }
+      const std::wstring value = has_value ? args[++i] : L"";
+      int jobs = 0;
+      for (const wchar_t c : value) {
+        jobs = c >= L'0' && c <= L'9' && jobs <= kMostJobs ? jobs * 10 + (c - L'0') : kMostJobs + 1;
+      }
+      if (jobs < 1 || jobs > kMostJobs) {
+        *error = FormatText(L"--jobs needs a number of threads from 1 to %d", kMostJobs);
+        return std::nullopt;
+      }
+      options.jobs = jobs;
     } else if (arg == L"--only" || arg == L"--ocx") {
       if (!has_value) {
         *error = arg + L" needs a value";
@@ -221,6 +313,7 @@ std::wstring NotRegisteredMessage(bool tool_is_64_bit) {
 
 std::wstring HelpText() {
   return LR"HELP(Usage: orvanta-survey [--json] [--only NAME[,NAME...]] [--here | --ocx PATH]
+                      [--serial | --jobs N]
 
 Creates the Pelmora Control (ORVANTA.OCX), reads its methods from its type
 information, calls each (the About box left out) and prints what each
@@ -242,6 +335,10 @@ Options:
                   with ORVANTA.OCX in the same folder.
   --ocx PATH      Create the control from the module file PATH, without
                   registration and without manifests.
+  --serial        Ask one method after another, in interface order.
+  --jobs N        Ask methods on at most N threads at once (1 to 32; by
+                  default as many as there are logical processors, at
+                  least 2).
   --help          Show this text.
 
 Without --here or --ocx the control is created by its ProgID
@@ -252,8 +349,11 @@ ORVANTA.OrvantaCtrl.1 and must be registered for this program's bitness
 Text output shows each method with its dispatch identifier; answers of more
 than one line follow indented, "(empty)" stands for an empty answer and
 "error 0x........" for a call that failed. Every method is asked even when
-others fail. GetCPUFrequency measures the clock for about two seconds;
-meanwhile a progress line is shown on standard error when that is a console.
+others fail. Methods are asked side by side on worker threads, each with a
+control of its own, and printed in interface order once all are in.
+GetCPUFrequency measures the clock for about two seconds with nothing else
+running. While the tool waits, a progress line on standard error shows how
+many answers are in, when that is a console.
 
 Exit codes:
   0  every method answered

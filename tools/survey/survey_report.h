@@ -44,6 +44,8 @@ struct Options {
   Source source = Source::kProgId;
   std::wstring ocx_path;  // kOcx
   std::wstring only;      // --only's names, comma-separated; empty for every method
+  bool serial = false;    // --serial: one method after another, in interface order
+  int jobs = 0;           // --jobs: the most worker threads; 0 for the default
 };
 
 // Reads the arguments after the program name. On a mistake returns nothing
@@ -60,6 +62,25 @@ std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyM
                                                        std::wstring_view only,
                                                        const std::function<DISPID(const std::wstring&)>& identifier_of,
                                                        std::wstring* error);
+
+// How a concurrent survey asks the chosen methods (indices into them).
+struct SurveyPlan {
+  // Each chain is asked in turn on one worker thread; chains run side by
+  // side, the longest expected first. The reports that ask the system's
+  // shared providers (DxDiag, WMI, DirectSound) form one chain: the control
+  // lets only one of them in at a time anyway, so a second thread would only
+  // wait. Every other method is a chain of its own.
+  std::vector<std::vector<size_t>> chains;
+  // Asked with nothing else running: the processor clock, which measures
+  // time by spinning and is thrown off by any other work on its processor.
+  std::vector<size_t> alone;
+};
+SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods);
+
+// The number of worker threads for |chains| chains: --jobs when given,
+// otherwise the number of logical processors and at least 2, never more than
+// there are chains.
+int PoolSize(int jobs, int processors, size_t chains);
 
 // The readable report of one answer: "Name (id): answer" for a one-line
 // answer, the name line and then every line indented by four spaces for a
@@ -84,6 +105,9 @@ std::wstring NotRegisteredMessage(bool tool_is_64_bit);
 
 // The --help text.
 std::wstring HelpText();
+
+// The most worker threads that --jobs accepts.
+inline constexpr int kMostJobs = 32;
 
 // Exit codes.
 inline constexpr int kExitOk = 0;

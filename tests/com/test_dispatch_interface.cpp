@@ -125,7 +125,7 @@ TEST_F(DispatchInterface, AnswersEveryIdentifierWithItsType) {
     if (method.id == DISPID_ABOUTBOX) closer = std::make_unique<AboutBoxCloser>();
     ScopedVariant result;
     ASSERT_EQ(InvokeMethod(control_.Get(), method.id, result.Receive()), S_OK) << method.id;
-    EXPECT_EQ(result.Type(), method.result == VT_VOID ? VT_EMPTY : method.result) << method.id;
+    EXPECT_EQ(result.Type(), method.result == VT_VOID ? VARTYPE{VT_EMPTY} : method.result) << method.id;
     if (method.result == VT_BSTR) {
       EXPECT_NE(V_BSTR(&result.Get()), nullptr) << method.id;
     }

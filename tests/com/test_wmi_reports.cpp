@@ -51,19 +51,20 @@ RecordingHandle OSQuery(const wchar_t* query = L"SELECT * FROM Win32_OperatingSy
 }
 
 // The OS text as the test composes it: the caption from its own query, the
-// service pack and build from the version record, the width from the processor.
+// service pack and build from the version record. Wine names the architecture
+// "64-bit" (or "32-bit"), without the blank that the report takes the number
+// before, so the text has no architecture piece.
 std::wstring ExpectedOSText() {
   RecordingHandle query = OSQuery();
   EXPECT_EQ(WMIQueryRunner::Run(query), 1);
   if (query.objects.size() != 1 || query.objects[0][L"Caption"].empty()) return L"(no caption)";
+  EXPECT_EQ(query.objects[0][L"OSArchitecture"].find(L' '), std::wstring::npos);
   using GetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-  OSVERSIONINFOEXW version = {sizeof(version)};
+  OSVERSIONINFOEXW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
   reinterpret_cast<GetVersionFunction>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")))(&version);
-  SYSTEM_INFO system;
-  GetNativeSystemInfo(&system);
   std::wstring text = query.objects[0][L"Caption"];
-  text += system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? L" 32Bit" : L" 64Bit";
   if (version.szCSDVersion[0]) text += std::wstring(L" ") + version.szCSDVersion;
   return text + L" (Build:" + std::to_wstring(version.dwBuildNumber) + L")";
 }

@@ -224,9 +224,9 @@ class HostileData {
     return kTypes[Below(std::size(kTypes))];
   }
 
-  // Writes one hostile value |name| into |key|.
-  void Plant(HKEY key, const wchar_t* name) {
-    const DWORD type = Type();
+  // Writes one hostile value |name| into |key|, of a string type when |text|.
+  void Plant(HKEY key, const wchar_t* name, bool text = false) {
+    const DWORD type = text ? REG_SZ : Type();
     const std::vector<BYTE> data = Data(type, Size());
     EXPECT_EQ(RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
   }
@@ -291,7 +291,7 @@ class Planting {
       saved_.push_back(std::make_unique<SavedKey>(fixed.path));
       RegKey key = CreateKey(fixed.path);
       for (const wchar_t* name : fixed.values) {
-        if (!data_.OneIn(3)) data_.Plant(key.Get(), name);
+        if (!data_.OneIn(3)) data_.Plant(key.Get(), name, data_.OneIn(2));
       }
       data_.PlantExtras(key.Get());
     }

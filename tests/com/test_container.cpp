@@ -631,25 +631,5 @@ TEST_F(Container, LoadsAPagesPropertyBagText) {
   EXPECT_EQ(ExtentOf(control.Get()).cx, 4000) << "a failed load changes nothing";
 }
 
-TEST_F(Container, RejectsTruncatedAndGarbageStreamsAndStaysUsable) {
-  ComPtr<IUnknown> control = NewControl();
-  const SIZEL before = ExtentOf(control.Get());
-  ComPtr<IPersistStreamInit> loader;
-  ASSERT_EQ(control.As(IID_IPersistStreamInit, &loader), S_OK);
-  const std::vector<BYTE> truncated = {0x00, 0x00, 0x01, 0x00, 0x10, 0x27, 0x00};
-  const std::vector<BYTE> garbage = {0xEF, 0xBE, 0xAD, 0xDE, 0x01, 0x02, 0x03, 0x04,
-                                     0xFF, 0xFF, 0xFF, 0xFF, 0x55, 0x55, 0x55, 0x55};
-  EXPECT_EQ(loader->Load(StreamOf({}).Get()), STG_E_READFAULT);
-  EXPECT_EQ(loader->Load(StreamOf(truncated).Get()), STG_E_READFAULT);
-  EXPECT_EQ(loader->Load(StreamOf(garbage).Get()), E_FAIL);
-
-  EXPECT_EQ(ExtentOf(control.Get()).cx, before.cx);
-  ComPtr<IDispatch> dispatch;
-  ASSERT_EQ(control.As(IID_IDispatch, &dispatch), S_OK);
-  ScopedVariant result;
-  EXPECT_EQ(InvokeMethod(dispatch.Get(), 18, result.Receive()), S_OK);
-  EXPECT_EQ(result.Type(), VT_I2);
-}
-
 }  // namespace
 }  // namespace orvanta::testing

@@ -4,11 +4,11 @@
 
 #include <atomic>
 
-#include "control/dispatch_table.h"
 #include "control/orvanta_idl.h"
 #include "framework/com_object.h"
 #include "framework/scoped_bstr.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
@@ -31,7 +31,7 @@ class DispatchInterface : public ::testing::Test {
 };
 
 TEST_F(DispatchInterface, LooksNamesUpInTheTableWithLocaleZero) {
-  for (const OrvantaMethod& method : kOrvantaMethods) {
+  for (const ContractMethod& method : kContractMethods) {
     DISPID id = 0;
     EXPECT_EQ(LookUp(control_.Get(), method.dispatch_name, kNeutral, &id), S_OK) << method.id;
     EXPECT_EQ(id, method.id);
@@ -44,9 +44,9 @@ TEST_F(DispatchInterface, LooksNamesUpInTheTableWithLocaleZero) {
 }
 
 TEST_F(DispatchInterface, LooksNamesUpInTheTypeLibraryWithALocale) {
-  for (const OrvantaMethod& method : kOrvantaMethods) {
+  for (const ContractMethod& method : kContractMethods) {
     DISPID id = 0;
-    EXPECT_EQ(LookUp(control_.Get(), method.type_library_name, kEnglishUS, &id), S_OK) << method.id;
+    EXPECT_EQ(LookUp(control_.Get(), method.name, kEnglishUS, &id), S_OK) << method.id;
     EXPECT_EQ(id, method.id);
   }
   DISPID id = 0;
@@ -120,12 +120,12 @@ class AboutBoxCloser {
 };
 
 TEST_F(DispatchInterface, AnswersEveryIdentifierWithItsType) {
-  for (const OrvantaMethod& method : kOrvantaMethods) {
+  for (const ContractMethod& method : kContractMethods) {
     std::unique_ptr<AboutBoxCloser> closer;
     if (method.id == DISPID_ABOUTBOX) closer = std::make_unique<AboutBoxCloser>();
     ScopedVariant result;
     ASSERT_EQ(InvokeMethod(control_.Get(), method.id, result.Receive()), S_OK) << method.id;
-    EXPECT_EQ(result.Type(), method.result) << method.id;
+    EXPECT_EQ(result.Type(), method.result == VT_VOID ? VARTYPE{VT_EMPTY} : method.result) << method.id;
     if (method.result == VT_BSTR) {
       EXPECT_NE(V_BSTR(&result.Get()), nullptr) << method.id;
     }
@@ -143,7 +143,7 @@ TEST_F(DispatchInterface, ShowsTheAboutBoxUntilItIsClosed) {
 TEST_F(DispatchInterface, IsInstallAnswersTheShortOne) {
   for (WORD flags : {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_METHOD | DISPATCH_PROPERTYGET}) {
     ScopedVariant result;
-    ASSERT_EQ(InvokeMethod(control_.Get(), kDispidIsInstall, result.Receive(), flags), S_OK);
+    ASSERT_EQ(InvokeMethod(control_.Get(), IdOf(L"IsInstall"), result.Receive(), flags), S_OK);
     EXPECT_EQ(result.Type(), VT_I2);
     EXPECT_EQ(V_I2(&result.Get()), 1);
   }
@@ -194,7 +194,7 @@ TEST_F(DispatchInterface, AnswersBadCallsWithTheirCodes) {
 TEST_F(DispatchInterface, RunsAMethodWhoseResultIsNotWanted) {
   DISPPARAMS none = {};
   EXPECT_EQ(control_->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
-  EXPECT_EQ(control_->Invoke(kDispidIsInstall, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+  EXPECT_EQ(control_->Invoke(IdOf(L"IsInstall"), IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
             S_OK);
 }
 

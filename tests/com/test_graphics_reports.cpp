@@ -8,22 +8,17 @@
 #include <dxdiag.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
-
-constexpr DISPID kGetVRAMInfo = 5;
-constexpr DISPID kGetDirectXInfo = 6;
-constexpr DISPID kGetDisplayModeList = 10;
-constexpr DISPID kGetNowDisplayMode = 15;
-constexpr DISPID kGetALLVRAMInfo = 22;
-constexpr DISPID kGetVertexShaderVersion = 25;
-constexpr DISPID kGetPixelShaderVersion = 26;
-constexpr DISPID kGetUnifiedShaderVersion = 28;
 
 // The provider's identifiers, as <dxdiag.h> gives them.
 constexpr CLSID kDxDiagProvider = {0xA65B8071, 0x3BFE, 0x4213, {0x9A, 0x5B, 0x49, 0x1D, 0xA4, 0x46, 0x1C, 0xA7}};
@@ -64,7 +59,7 @@ std::wstring DxDiagSystemText(const wchar_t* name) {
 TEST_F(GraphicsReports, DirectXIsTheProvidersLongTextInThirtyOneCharacters) {
   const std::wstring long_text = DxDiagSystemText(L"szDirectXVersionLongEnglish");
   ASSERT_FALSE(long_text.empty());
-  EXPECT_EQ(Report(kGetDirectXInfo), long_text.substr(0, 31) + L"\n");
+  EXPECT_EQ(Report(IdOf(L"GetDirectXInfo")), long_text.substr(0, 31) + L"\n");
 }
 
 TEST_F(GraphicsReports, ShadersAreTheDirect3D9HardwareDevicesModels) {
@@ -75,8 +70,8 @@ TEST_F(GraphicsReports, ShadersAreTheDirect3D9HardwareDevicesModels) {
   auto model = [](DWORD word) {
     return std::to_wstring((word >> 8) & 0xFF) + L"." + std::to_wstring(word & 0xFF) + L"(DirectX9)";
   };
-  EXPECT_EQ(Report(kGetVertexShaderVersion), model(caps.VertexShaderVersion));
-  EXPECT_EQ(Report(kGetPixelShaderVersion), model(caps.PixelShaderVersion));
+  EXPECT_EQ(Report(IdOf(L"GetVertexShaderVersion")), model(caps.VertexShaderVersion));
+  EXPECT_EQ(Report(IdOf(L"GetPixelShaderVersion")), model(caps.PixelShaderVersion));
 }
 
 TEST_F(GraphicsReports, UnifiedListsTheDirect3D10_1DevicesThatCanBeMade) {
@@ -97,7 +92,7 @@ TEST_F(GraphicsReports, UnifiedListsTheDirect3D10_1DevicesThatCanBeMade) {
     }
   }
   ASSERT_FALSE(expected.empty()) << "Wine's Direct3D 10.1 makes no device";
-  EXPECT_EQ(Report(kGetUnifiedShaderVersion), expected);
+  EXPECT_EQ(Report(IdOf(L"GetUnifiedShaderVersion")), expected);
 }
 
 TEST_F(GraphicsReports, NowDisplayModeIsTheScreens) {
@@ -109,21 +104,26 @@ TEST_F(GraphicsReports, NowDisplayModeIsTheScreens) {
   // 0 and 1 are the hardware's default rate.
   if (static_cast<int>(mode.dmDisplayFrequency) > 1)
     expected += L" (" + std::to_wstring(mode.dmDisplayFrequency) + L"Hz)";
-  EXPECT_EQ(Report(kGetNowDisplayMode), expected + L"\n");
+  EXPECT_EQ(Report(IdOf(L"GetNowDisplayMode")), expected + L"\n");
 }
 
-TEST_F(GraphicsReports, DisplayModeListFollowsTheEnumeration) {
-  std::wstring expected, previous;
+TEST_F(GraphicsReports, DisplayModeListShowsTheEnumeratedModesInOrder) {
+  std::vector<std::wstring> modes;
   DEVMODEW mode = {};
   mode.dmSize = sizeof(mode);
-  for (DWORD index = 0; EnumDisplaySettingsW(nullptr, index, &mode); ++index) {
-    const std::wstring line = std::to_wstring(mode.dmPelsWidth) + L" * " + std::to_wstring(mode.dmPelsHeight) +
-                              L"  " + std::to_wstring(mode.dmBitsPerPel) + L"bit\n";
-    if (line != previous) expected += line;
-    previous = line;
+  for (DWORD index = 0; EnumDisplaySettingsW(nullptr, index, &mode); ++index)
+    modes.push_back(std::to_wstring(mode.dmPelsWidth) + L" * " + std::to_wstring(mode.dmPelsHeight) + L"  " +
+                    std::to_wstring(mode.dmBitsPerPel) + L"bit");
+  const std::wstring report = Report(IdOf(L"GetDisplayModeList"));
+  ASSERT_TRUE(!modes.empty() && report.ends_with(L"\n")) << report;
+  std::wistringstream lines(report);
+  std::wstring line, previous;
+  for (auto next = modes.begin(); std::getline(lines, line); previous = line) {
+    EXPECT_NE(line, previous);
+    next = std::find(next, modes.end(), line);
+    ASSERT_NE(next, modes.end()) << line << L" out of order or not enumerated";
   }
-  ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(Report(kGetDisplayModeList), expected);
+  for (const std::wstring& m : modes) EXPECT_NE(report.find(m + L"\n"), std::wstring::npos) << m;
 }
 
 // DirectDraw's total for |caps|, as the reports print it.
@@ -146,8 +146,8 @@ TEST_F(GraphicsReports, VideoMemoryIsWhatDirectDrawReports) {
   const std::wstring local = VideoMemoryLine(DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM);
   const std::wstring all = VideoMemoryLine(DDSCAPS_VIDEOMEMORY);
   ASSERT_NE(local, L"0.0 MB\n");
-  EXPECT_EQ(Report(kGetVRAMInfo), local);
-  EXPECT_EQ(Report(kGetALLVRAMInfo), all);
+  EXPECT_EQ(Report(IdOf(L"GetVRAMInfo")), local);
+  EXPECT_EQ(Report(IdOf(L"GetALLVRAMInfo")), all);
 }
 
 }  // namespace

@@ -8,17 +8,11 @@
 
 #include "framework/reg_key.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 #include "tests/com/planted_key.h"
 
 namespace orvanta::testing {
 namespace {
-
-constexpr DISPID kGetCPUInfo = 2;
-constexpr DISPID kGetCPUFrequency = 16;
-constexpr DISPID kGetCPUNameInfo = 17;
-constexpr DISPID kGetSystemModelInfo = 21;
-constexpr DISPID kGetCPUCount = 27;
-constexpr DISPID kGetCPUPhysicalCount = 29;
 
 const wchar_t kOemKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\OemInfo";
 const wchar_t kSystemInformationKey[] = L"SYSTEM\\CurrentControlSet\\Control\\SystemInformation";
@@ -55,13 +49,13 @@ TEST_F(ProcessorReports, NameIsTheBrandStringWithFamilyModelAndStepping) {
   __cpuid(1, eax, ebx, ecx, edx);
   const std::wstring expected = BrandString() + L" Family " + std::to_wstring((eax >> 8) & 0xF) + L" Model " +
                                 std::to_wstring((eax >> 4) & 0xF) + L" Stepping " + std::to_wstring(eax & 0xF);
-  EXPECT_EQ(Report(kGetCPUNameInfo), expected);
+  EXPECT_EQ(Report(IdOf(L"GetCPUNameInfo")), expected);
 }
 
 TEST_F(ProcessorReports, CountIsTheLogicalProcessorsThatWindowsReports) {
   SYSTEM_INFO info = {};
   GetSystemInfo(&info);
-  EXPECT_EQ(Report(kGetCPUCount), std::to_wstring(info.dwNumberOfProcessors));
+  EXPECT_EQ(Report(IdOf(L"GetCPUCount")), std::to_wstring(info.dwNumberOfProcessors));
 }
 
 TEST_F(ProcessorReports, PhysicalCountIsTheCoreRecordsOrADash) {
@@ -72,7 +66,7 @@ TEST_F(ProcessorReports, PhysicalCountIsTheCoreRecordsOrADash) {
   if (length <= 64 * sizeof(records[0]) && GetLogicalProcessorInformation(records.data(), &length)) {
     for (const auto& record : records) cores += record.Relationship == RelationProcessorCore;
   }
-  EXPECT_EQ(Report(kGetCPUPhysicalCount), cores > 0 ? std::to_wstring(cores) : L"-");
+  EXPECT_EQ(Report(IdOf(L"GetCPUPhysicalCount")), cores > 0 ? std::to_wstring(cores) : L"-");
 }
 
 // The time-stamp counter's rate in MHz, measured against the performance counter.
@@ -90,7 +84,7 @@ double TimeStampCounterMegahertz() {
 }
 
 TEST_F(ProcessorReports, FrequencyIsTheTimeStampCounterRate) {
-  const std::wstring report = Report(kGetCPUFrequency);
+  const std::wstring report = Report(IdOf(L"GetCPUFrequency"));
   ASSERT_GT(report.size(), 5u);
   ASSERT_EQ(report.substr(report.size() - 5), L" MHz\n");
   const double reported = std::stod(report.substr(0, report.size() - 5));
@@ -112,42 +106,42 @@ TEST_F(ProcessorReports, InfoListsOemStringsBeforeTheProcessor) {
     processor_lines += text + L"\n";
   }
   ASSERT_FALSE(processor_lines.empty()) << "Wine describes no processor";
-  EXPECT_EQ(Report(kGetCPUInfo), processor_lines);
+  EXPECT_EQ(Report(IdOf(L"GetCPUInfo")), processor_lines);
 
   PlantedKey oem(kOemKey);
   ASSERT_NO_FATAL_FAILURE(oem.Plant());
-  EXPECT_EQ(Report(kGetCPUInfo), processor_lines) << "an empty OEM key adds no line";
+  EXPECT_EQ(Report(IdOf(L"GetCPUInfo")), processor_lines) << "an empty OEM key adds no line";
   ASSERT_NO_FATAL_FAILURE(oem.SetText(L"WbemProduct", L" Model 7"));
   ASSERT_NO_FATAL_FAILURE(oem.SetText(L"WbemOem", L"  Maker Inc."));
   ASSERT_NO_FATAL_FAILURE(oem.SetText(L"AcpiOem", L"", REG_EXPAND_SZ));
-  EXPECT_EQ(Report(kGetCPUInfo), L"\nMaker Inc.\n Model 7\n" + processor_lines);
+  EXPECT_EQ(Report(IdOf(L"GetCPUInfo")), L"\nMaker Inc.\n Model 7\n" + processor_lines);
 }
 
 TEST_F(ProcessorReports, SystemModelComesFromTheFirstKeyThatOpens) {
-  EXPECT_EQ(Report(kGetSystemModelInfo), L"") << "neither key exists in a fresh prefix";
+  EXPECT_EQ(Report(IdOf(L"GetSystemModelInfo")), L"") << "neither key exists in a fresh prefix";
 
   PlantedKey system(kSystemInformationKey);
   ASSERT_NO_FATAL_FAILURE(system.Plant());
   ASSERT_NO_FATAL_FAILURE(system.SetText(L"SystemManufacturer", L"Maker Inc."));
   ASSERT_NO_FATAL_FAILURE(system.SetText(L"SystemProductName", L"Model 7"));
-  EXPECT_EQ(Report(kGetSystemModelInfo), L"SystemModel : Maker Inc.\nProduct : Model 7\n");
+  EXPECT_EQ(Report(IdOf(L"GetSystemModelInfo")), L"SystemModel : Maker Inc.\nProduct : Model 7\n");
 
   PlantedKey oem(kOemKey);
   ASSERT_NO_FATAL_FAILURE(oem.Plant());
   ASSERT_NO_FATAL_FAILURE(oem.SetText(L"WbemOem", L"OEM maker"));
-  EXPECT_EQ(Report(kGetSystemModelInfo), L"") << "the OEM key without its product value";
+  EXPECT_EQ(Report(IdOf(L"GetSystemModelInfo")), L"") << "the OEM key without its product value";
 
   ASSERT_NO_FATAL_FAILURE(oem.SetText(L"WbemProduct", L"OEM model", REG_EXPAND_SZ));
-  EXPECT_EQ(Report(kGetSystemModelInfo), L"Product : OEM maker\n");
+  EXPECT_EQ(Report(IdOf(L"GetSystemModelInfo")), L"Product : OEM maker\n");
 
   ASSERT_NO_FATAL_FAILURE(oem.SetText(L"WbemProduct", L""));
-  EXPECT_EQ(Report(kGetSystemModelInfo), L"SystemModel : \nProduct : OEM maker\n");
+  EXPECT_EQ(Report(IdOf(L"GetSystemModelInfo")), L"SystemModel : \nProduct : OEM maker\n");
 
   // Over-long and unterminated text is cut to 256 characters, never read past.
   const std::wstring long_text(400, L'L');
   ASSERT_NO_FATAL_FAILURE(oem.Set(L"WbemProduct", REG_SZ, long_text.data(), long_text.size() * sizeof(wchar_t)));
   ASSERT_NO_FATAL_FAILURE(oem.Set(L"WbemOem", REG_DWORD, "\x01\x00\x00\x00", 4));
-  EXPECT_EQ(Report(kGetSystemModelInfo), L"SystemModel : " + std::wstring(256, L'L') + L"\n");
+  EXPECT_EQ(Report(IdOf(L"GetSystemModelInfo")), L"SystemModel : " + std::wstring(256, L'L') + L"\n");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Registration and unregistration through the module's entry points, read back
-// from the registry; the class objects and DllCanUnloadNow.
+// from the registry; DllCanUnloadNow.
 #include <gtest/gtest.h>
 #include <objsafe.h>
 #include <olectl.h>
@@ -249,30 +249,6 @@ TEST_F(Registration, RefusesAModuleCarryingAnotherTypeLibrary) {
   EXPECT_FALSE(ClassesKeyExists(kPageKey));
   EXPECT_FALSE(ClassesKeyExists(kProgIdKey));
   EXPECT_FALSE(ClassesKeyExists(kTypeLibKey));
-}
-
-TEST(ClassObjects, AreHandedOutForBothClassesOnly) {
-  OcxModule module;
-  ComPtr<IClassFactory> factory;
-  EXPECT_EQ(module.GetClassObject(CLSID_Orvanta, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
-  EXPECT_EQ(module.GetClassObject(CLSID_OrvantaPropPage, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
-  EXPECT_EQ(module.GetClassObject(LIBID_ORVANTALib, IID_IClassFactory, factory.ReceiveVoid()),
-            CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(factory.Get(), nullptr);
-  EXPECT_EQ(module.GetClassObject(CLSID_Orvanta, IID_IClassFactory, nullptr), E_POINTER);
-}
-
-TEST(ClassObjects, CreateControlsThatCannotBeAggregated) {
-  OcxModule module;
-  ComPtr<IClassFactory> factory;
-  ASSERT_EQ(module.GetClassObject(CLSID_Orvanta, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
-  ComPtr<IDispatch> control;
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, control.ReceiveVoid()), S_OK);
-  EXPECT_NE(control.Get(), nullptr);
-  ComPtr<IUnknown> aggregated;
-  EXPECT_EQ(factory->CreateInstance(control.Get(), IID_IUnknown, aggregated.ReceiveVoid()),
-            CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(aggregated.Get(), nullptr);
 }
 
 TEST(CanUnloadNow, TellsWhetherObjectsOrLocksAreAlive) {

@@ -6,13 +6,10 @@
 #include <sstream>
 
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
-
-constexpr DISPID kGetMemoryInfo = 3;
-constexpr DISPID kGetDriveInfo = 8;
-constexpr DISPID kGetSystemDriveInfo = 20;
 
 // A size field read back in megabytes: "11.77GB" gives 11770, "999.99MB" 999.
 uint64_t FieldMegabytes(const std::wstring& whole, const std::wstring& decimals, const std::wstring& unit) {
@@ -52,12 +49,12 @@ TEST_F(Reports, MemoryIsTheMachinesPhysicalMemory) {
   MEMORYSTATUSEX status = {};
   status.dwLength = sizeof(status);
   ASSERT_TRUE(GlobalMemoryStatusEx(&status));
-  EXPECT_EQ(CallReport(control_.Get(), kGetMemoryInfo),
+  EXPECT_EQ(CallReport(control_.Get(), IdOf(L"GetMemoryInfo")),
             std::to_wstring(status.ullTotalPhys / (1024 * 1024)) + L" MB\n");
 }
 
 TEST_F(Reports, DrivesAreListedInOrderWithTheirTypes) {
-  const std::wstring report = CallReport(control_.Get(), kGetDriveInfo);
+  const std::wstring report = CallReport(control_.Get(), IdOf(L"GetDriveInfo"));
   ASSERT_FALSE(report.empty());
   ASSERT_EQ(report.back(), L'\n');
 
@@ -91,7 +88,7 @@ TEST_F(Reports, DrivesAreListedInOrderWithTheirTypes) {
 }
 
 TEST_F(Reports, SystemDriveIsTheSystemDirectorysDrive) {
-  const std::wstring report = CallReport(control_.Get(), kGetSystemDriveInfo);
+  const std::wstring report = CallReport(control_.Get(), IdOf(L"GetSystemDriveInfo"));
   static const std::wregex kSystemDrive(
       LR"(SystemDrive:\[Free:(\d+)\.(\d\d)(MB|GB)\]\[Total:(\d+)\.(\d\d)(MB|GB)\])");
   std::wsmatch match;

@@ -3,12 +3,13 @@
 // these cases again with ORVANTA_HARNESS_SOUND=none, where ALSA has no device.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <dsound.h>
 
 #include <optional>
 #include <string>
 
-#include "collectors/sound/sound_reports.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
@@ -28,7 +29,7 @@ TEST(SoundReports, SoundcardIsTheFirstDeviceListedWithAGuid) {
   std::optional<std::wstring> first;
   DirectSoundEnumerateW(KeepFirstWithGuid, &first);
   ASSERT_EQ(first.has_value(), !HarnessWithoutSound()) << "the harness's sound set-up";
-  EXPECT_EQ(CallReport(CreateControl().Get(), 9), first ? *first + L"\n" : L"");
+  EXPECT_EQ(CallReport(CreateControl().Get(), IdOf(L"GetSoundcardNameInfo")), first ? *first + L"\n" : L"");
 }
 
 TEST(SoundReports, SamplingFrequencyIsWhatCapsAndA24BitBufferGive) {
@@ -43,15 +44,14 @@ TEST(SoundReports, SamplingFrequencyIsWhatCapsAndA24BitBufferGive) {
       expected = L"Support 16bit\nMinSampleRate " + std::to_wstring(caps.dwMinSecondarySampleRate) +
                  L"\nMaxSampleRate " + std::to_wstring(caps.dwMaxSecondarySampleRate) + L"\n";
     }
-    WAVEFORMATEX format;
-    DSBUFFERDESC description;
-    PrepareTrialBuffer(&format, &description);
+    WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 264600, 6, 24, 0};  // 24-bit stereo, three seconds:
+    DSBUFFERDESC description = {sizeof(description), 0xE2, 793800, 0, &format, {}};
     ComPtr<IDirectSoundBuffer> buffer;
     if (device->CreateSoundBuffer(&description, buffer.Receive(), nullptr) == DS_OK) expected += L"Support 24bit\n";
     ASSERT_NE(expected, L"") << "the null output offers neither 16 nor 24 bits";
   }
   device.Reset();
-  EXPECT_EQ(CallReport(CreateControl().Get(), 19), expected);
+  EXPECT_EQ(CallReport(CreateControl().Get(), IdOf(L"GetSamplingFrequency")), expected);
 }
 
 }  // namespace

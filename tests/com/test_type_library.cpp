@@ -1,18 +1,17 @@
 // The registered type library, read back as a client reads it, against the
-// control's dispatch table.
+// methods that clients rely on.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 
-#include "control/dispatch_table.h"
 #include "control/orvanta_idl.h"
 #include "framework/scoped_bstr.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
-
 
 // Type attributes, released with their type information.
 class TypeAttr {
@@ -75,30 +74,29 @@ TEST_F(TypeLibrary, DescribesTheLibrary) {
   EXPECT_EQ(library_->GetTypeInfoCount(), 3u);
 }
 
-TEST_F(TypeLibrary, DescribesTheDispatchInterfaceAsTheTableDoes) {
+TEST_F(TypeLibrary, DescribesTheDispatchInterfaceAsClientsKnowIt) {
   ComPtr<ITypeInfo> info = TypeInfoOf(DIID__DOrvanta);
   ASSERT_TRUE(info);
   TypeAttr attr(info.Get());
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
   EXPECT_EQ(attr->wTypeFlags, TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE);
   EXPECT_EQ(attr->cVars, 0);
-  ASSERT_EQ(attr->cFuncs, static_cast<WORD>(kOrvantaMethods.size()));
+  ASSERT_EQ(attr->cFuncs, static_cast<WORD>(std::size(kContractMethods)));
 
-  for (UINT index = 0; index < kOrvantaMethods.size(); ++index) {
-    const OrvantaMethod& method = kOrvantaMethods[index];
+  for (UINT index = 0; index < std::size(kContractMethods); ++index) {
+    const ContractMethod& method = kContractMethods[index];
     FUNCDESC* func = nullptr;
     ASSERT_EQ(info->GetFuncDesc(index, &func), S_OK);
     EXPECT_EQ(func->memid, method.id) << index;
     EXPECT_EQ(func->invkind, INVOKE_FUNC) << index;
     EXPECT_EQ(func->cParams, 0) << index;
-    const VARTYPE returned = method.result == VT_EMPTY ? VARTYPE{VT_VOID} : method.result;
-    EXPECT_EQ(func->elemdescFunc.tdesc.vt, returned) << index;
+    EXPECT_EQ(func->elemdescFunc.tdesc.vt, method.result) << index;
     info->ReleaseFuncDesc(func);
 
     ScopedBstr name, help;
     DWORD context = 1;
     ASSERT_EQ(info->GetDocumentation(method.id, name.Receive(), help.Receive(), &context, nullptr), S_OK);
-    EXPECT_EQ(name.View(), method.type_library_name);
+    EXPECT_EQ(name.View(), method.name);
     EXPECT_EQ(help.Length(), 0u) << index;
     EXPECT_EQ(context, 0u) << index;
   }

@@ -7,11 +7,10 @@
 #include <string>
 
 #include "tests/com/com_test_support.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
-
-constexpr DISPID kGetVideoDriverInfo = 24;
 
 TEST(VideoDriverReport, IsDirect3D8sDriverNameAndVersion) {
   using Create8 = IDirect3D8*(WINAPI*)(UINT);
@@ -32,7 +31,7 @@ TEST(VideoDriverReport, IsDirect3D8sDriverNameAndVersion) {
 
   ComPtr<IDispatch> control = CreateControl();
   ASSERT_TRUE(control);
-  EXPECT_EQ(CallReport(control.Get(), kGetVideoDriverInfo), expected);
+  EXPECT_EQ(CallReport(control.Get(), IdOf(L"GetVideoDriverInfo")), expected);
 }
 
 }  // namespace

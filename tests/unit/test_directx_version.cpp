@@ -80,7 +80,7 @@ Query QueryVersion(const DirectXVersionSources& sources, int capacity = 32) {
   return query;
 }
 
-std::wstring Inferred(const FakeFiles& files) {
+std::wstring Inferred(const DirectXFiles& files) {
   DWORD major = 99, minor = 99;
   wchar_t letter = L'?';
   EXPECT_EQ(InferVersionFromFiles(files, &major, &minor, &letter), S_OK);
@@ -106,33 +106,36 @@ TEST(DirectXVersionPacking, LettersCountFromAAndRunUnmasked) {
   EXPECT_EQ(PackDirectXVersion(1, 256, L'\0'), 0x20000u);
 }
 
-TEST(DirectXFileInference, LastMatchingRowNamesTheRelease) {
-  const struct {
-    FakeFiles files;
-    std::wstring release;
-  } cases[] = {
-      {{}, L"0.0 "},
-      {{{L"\\ddraw.dll", PackFileVersion(4, 2, 0, 94)}}, L"0.0 "},
-      {{{L"\\ddraw.dll", PackFileVersion(4, 2, 0, 95)}}, L"1.0 "},
-      {{{L"\\ddraw.dll", PackFileVersion(4, 4, 0, 68)}, {L"\\d3drg8x.dll", PackFileVersion(4, 4, 0, 70)}}, L"3.0a"},
-      {{{L"\\ddraw.dll", PackFileVersion(4, 6, 0, 436)}}, L"6.1 "},
-      {{{L"\\ddraw.dll", PackFileVersion(4, 6, 0, 436)}, {L"\\dplayx.dll", PackFileVersion(4, 6, 3, 518)}}, L"6.1a"},
-      {{{L"\\dinput.dll", PackFileVersion(4, 7, 0, 716)}}, L"7.0a"},
-      {{{L"\\ddraw.dll", PackFileVersion(4, 8, 0, 400)}}, L"8.0 "},
-      {{{L"\\ddraw.dll", PackFileVersion(5, 3, 0, 0)}}, L"8.0 "},
-      {{{L"\\ddraw.dll", PackFileVersion(5, 1, 2258, 399)}}, L"7.0 "},
-      // First part 6: the rows up to 7.0 match, the 4-or-5 rows do not.
-      {{{L"\\ddraw.dll", PackFileVersion(6, 0, 0, 0)}}, L"7.0 "},
-      {{{L"\\d3d8.dll", PackFileVersion(5, 1, 2600, 881)}}, L"8.1 "},
-      {{{L"\\d3d8.dll", PackFileVersion(4, 8, 1, 901)}}, L"8.1a"},
-      {{{L"\\d3d8.dll", PackFileVersion(6, 0, 0, 0)}}, L"0.0 "},
-      {{{L"\\mpg2splt.ax", PackFileVersion(6, 3, 1, 885)}, {L"\\d3d8.dll", PackFileVersion(5, 1, 2600, 901)}}, L"8.1b"},
-      {{{L"\\dpnet.dll", PackFileVersion(5, 2, 3677, 134)}, {L"\\mpg2splt.ax", PackFileVersion(7, 0, 0, 0)}}, L"8.2 "},
-      {{{L"\\d3d9.dll", 0}}, L"9.0 "},
-      {{{L"\\d3d9.dll", PackFileVersion(5, 3, 2600, 5512)}, {L"\\ddraw.dll", PackFileVersion(5, 3, 2600, 5512)}},
-       L"9.0 "},
+TEST(DirectXFileInference, EachRowDecidesAtItsThreshold) {
+  const struct { const wchar_t* file; uint64_t threshold; const wchar_t* releases; } thresholds[] = {
+      {L"\\ddraw.dll", PackFileVersion(4, 2, 0, 95), L"0.0 |1.0 "},
+      {L"\\ddraw.dll", PackFileVersion(4, 3, 0, 1096), L"1.0 |2.0 "},
+      {L"\\ddraw.dll", PackFileVersion(4, 4, 0, 68), L"2.0 |3.0 "},
+      {L"\\d3drg8x.dll", PackFileVersion(4, 4, 0, 70), L"0.0 |3.0a"},
+      {L"\\ddraw.dll", PackFileVersion(4, 5, 0, 155), L"3.0 |5.0 "},
+      {L"\\ddraw.dll", PackFileVersion(4, 6, 0, 318), L"5.0 |6.0 "},
+      {L"\\ddraw.dll", PackFileVersion(4, 6, 0, 436), L"6.0 |6.1 "},
+      {L"\\dplayx.dll", PackFileVersion(4, 6, 3, 518), L"0.0 |6.1a"},
+      {L"\\ddraw.dll", PackFileVersion(4, 7, 0, 700), L"6.1 |7.0 "},
+      {L"\\dinput.dll", PackFileVersion(4, 7, 0, 716), L"0.0 |7.0a"},
+      {L"\\ddraw.dll", PackFileVersion(4, 8, 0, 400), L"7.0 |8.0 "},
+      {L"\\ddraw.dll", PackFileVersion(5, 1, 2258, 400), L"7.0 |8.0 "},
+      {L"\\ddraw.dll", PackFileVersion(6, 0, 0, 0), L"8.0 |7.0 "},
+      {L"\\d3d8.dll", PackFileVersion(4, 8, 1, 881), L"0.0 |8.1 "},
+      {L"\\d3d8.dll", PackFileVersion(5, 1, 2600, 881), L"0.0 |8.1 "},
+      {L"\\d3d8.dll", PackFileVersion(4, 8, 1, 901), L"8.1 |8.1a"},
+      {L"\\d3d8.dll", PackFileVersion(5, 1, 2600, 901), L"8.1 |8.1a"},
+      {L"\\d3d8.dll", PackFileVersion(6, 0, 0, 0), L"8.1a|0.0 "},
+      {L"\\mpg2splt.ax", PackFileVersion(6, 3, 1, 885), L"0.0 |8.1b"},
+      {L"\\dpnet.dll", PackFileVersion(4, 9, 0, 134), L"0.0 |8.2 "},
+      {L"\\dpnet.dll", PackFileVersion(5, 2, 3677, 134), L"0.0 |8.2 "},
+      {L"\\d3d9.dll", PackFileVersion(0, 0, 0, 1), L"9.0 |9.0 "},
   };
-  for (const auto& c : cases) EXPECT_EQ(Inferred(c.files), c.release);
+  for (const auto& t : thresholds) {
+    const std::wstring below = Inferred(FakeFiles{{t.file, t.threshold - 1}});
+    EXPECT_EQ(below + L"|" + Inferred(FakeFiles{{t.file, t.threshold}}), t.releases) << t.file;
+  }
+  EXPECT_EQ(Inferred(FakeFiles{}), L"0.0 ");
 }
 
 TEST(DirectXVersionQuery, ProviderFiguresMakeTheText) {
@@ -247,10 +250,7 @@ TEST(FileVersionResource, SystemFilesOfThisMachineGiveTheirRelease) {
   FileVersionWords words;
   ASSERT_EQ(ReadFileVersion((std::wstring(directory) + L"\\d3d9.dll").c_str(), &words), S_OK);
   EXPECT_EQ(SystemDirectoryFiles().VersionOf(L"\\d3d9.dll"), (uint64_t{words.ms} << 32) | words.ls);
-  DWORD major = 0, minor = 0;
-  wchar_t letter = 0;
-  EXPECT_EQ(InferVersionFromFiles(&major, &minor, &letter), S_OK);
-  EXPECT_EQ(std::to_wstring(major) + L"." + std::to_wstring(minor) + letter, L"9.0 ");
+  EXPECT_EQ(Inferred(SystemDirectoryFiles()), L"9.0 ");
 }
 
 }  // namespace

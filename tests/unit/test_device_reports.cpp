@@ -5,21 +5,110 @@
 #include "collectors/devices/adapter_memory.h"
 #include "collectors/devices/device_reports.h"
 #include "collectors/devices/device_walk.h"
+#include "tests/unit/fake_registry.h"
 
 namespace orvanta {
 namespace {
 
-// A registry with no keys at all: every walk over it is empty.
-class EmptyRegistry : public DeviceRegistry {
- public:
-  LONG Open(HKEY, const wchar_t*, HKEY*) const override { return ERROR_FILE_NOT_FOUND; }
-  void Close(HKEY) const override {}
-  LONG QueryValue(HKEY, const wchar_t*, DWORD*, BYTE*, DWORD*) const override { return ERROR_FILE_NOT_FOUND; }
-  LONG EnumKey(HKEY, DWORD, wchar_t*, DWORD*) const override { return ERROR_NO_MORE_ITEMS; }
-  LONG EnumValue(HKEY, DWORD, wchar_t*, DWORD*, DWORD*, BYTE*, DWORD*) const override {
-    return ERROR_NO_MORE_ITEMS;
+using testing::FakeRegistry;
+
+const std::wstring kService = L"SYSTEM\\CurrentControlSet\\Services\\Orvanta";
+const std::wstring kList = kService + L"\\Enum";
+const std::wstring kInstances = L"SYSTEM\\CurrentControlSet\\Enum\\ROOT\\";
+const wchar_t kDisplay[] = L"{4D36E968-E325-11CE-BFC1-08002BE10318}";
+const wchar_t kMedia[] = L"{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+const wchar_t kModem[] = L"{4d36e96d-e325-11ce-bfc1-08002be10318}";  // as some drivers write it
+const wchar_t kNet[] = L"{4D36E972-E325-11CE-BFC1-08002BE10318}";
+const wchar_t kCdrom[] = L"{4D36E965-E325-11CE-BFC1-08002BE10318}";
+
+// One service listing one device per (class GUID, DeviceDesc), in this order;
+// each device's FriendlyName is its DeviceDesc with " drive" added.
+FakeRegistry Devices(std::initializer_list<std::pair<const wchar_t*, std::wstring>> devices) {
+  FakeRegistry registry;
+  const BYTE count[4] = {static_cast<BYTE>(devices.size())};
+  registry.Text(kService, L"Group", L"Orvanta").Value(kList, L"Count", REG_DWORD, std::vector<BYTE>(count, count + 4));
+  int index = 0;
+  for (const auto& [guid, name] : devices) {
+    const std::wstring instance = L"Device" + std::to_wstring(index);
+    registry.Text(kList, std::to_wstring(index++), L"ROOT\\" + instance)
+        .Text(kInstances + instance, L"ClassGUID", guid)
+        .Text(kInstances + instance, L"DeviceDesc", name)
+        .Text(kInstances + instance, L"FriendlyName", name + L" drive");
   }
-};
+  return registry;
+}
+
+TEST(DeviceListReport, ListsEachClassWhereItBelongs) {
+  const FakeRegistry registry = Devices({{kDisplay, L"Orvanta display"}, {kMedia, L"Orvanta media"},
+                                         {kModem, L"Orvanta modem"}, {kNet, L"Orvanta net"},
+                                         {kCdrom, L"Orvanta CD"}, {L"{4D36E97D-E325-11CE-BFC1-08002BE10318}",
+                                                                   L"Orvanta system"}});
+  const struct {
+    unsigned classes;
+    const wchar_t* report;
+  } cases[] = {
+      {kDisplayClass | kMediaClass | kNetClass | kModemClass,
+       L"Orvanta display\nOrvanta media\nOrvanta modem\nOrvanta net\n"},
+      {kDisplayClass, L"Orvanta display\n"}, {kMediaClass, L"Orvanta media\n"},
+      {kModemClass, L"Orvanta modem\n"},     {kNetClass, L"Orvanta net\n"},
+  };
+  for (const auto& c : cases) {
+    CString report;
+    WriteDeviceListReport(report, registry, c.classes);
+    EXPECT_EQ(report, c.report) << c.classes;
+  }
+  for (const auto& [platform, name] : {std::pair{VER_PLATFORM_WIN32_NT, L"Orvanta CD drive\n"},
+                                       {VER_PLATFORM_WIN32_WINDOWS, L"Orvanta CD\n"}, {3, L""}}) {
+    CString report;
+    WriteCDROMReport(report, registry, platform);
+    EXPECT_EQ(report, name) << platform;
+  }
+  EXPECT_EQ(registry.open_keys(), 0);
+}
+
+TEST(DeviceListReport, CutsLongNamesAndLeavesOutHugeOnes) {
+  const std::wstring pair_at_cut = std::wstring(518, L'P') + L"\U0001F600";
+  const FakeRegistry registry = Devices({{kNet, std::wstring(600, L'L')},
+                                         {kNet, pair_at_cut},
+                                         {kNet, std::wstring(8 << 20, L'H')},
+                                         {kNet, L"Orvanta net"}});
+  CString report;
+  WriteDeviceListReport(report, registry, kNetClass);
+  EXPECT_EQ(report, std::wstring(519, L'L') + L"\n" + std::wstring(518, L'P') + L"\n\nOrvanta net\n");
+}
+
+TEST(DeviceWalk, HoldsTheInstanceDriverAndClassParts) {
+  const std::wstring kClass = L"SYSTEM\\CurrentControlSet\\Control\\Class\\";
+  FakeRegistry registry = Devices({{kMedia, L"Orvanta media"}});
+  for (const wchar_t* name : {L"Mfg", L"Service", L"Driver"})
+    registry.Text(kInstances + L"Device0", name, std::wstring(L"Orvanta ") + name);
+  for (const wchar_t* name : {L"DeviceDesc", L"DriverDate", L"DriverVersion", L"InfPath"})
+    registry.Text(kClass + L"Orvanta Driver", name, std::wstring(L"Orvanta ") + name);
+  registry.Text(kClass + L"Orvanta Driver", L"ProviderName", L"%SystemRoot%", REG_EXPAND_SZ)
+      .Text(kClass + kMedia, L"", L"Orvanta media class");
+  DeviceRoots roots(registry);
+  RegKey enum_key(registry);
+  ASSERT_EQ(enum_key.Open(HKEY_LOCAL_MACHINE, kList.c_str(), KEY_READ), ERROR_SUCCESS);
+  auto entry = std::make_unique<DeviceEntry>();
+  ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key, 0));
+  EXPECT_FALSE(ReadServiceDevice(roots, *entry, enum_key, 1)) << "no second instance";
+  ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key, 0));
+
+  const DeviceKeyFields& device = entry->DeviceKeyInfo;
+  EXPECT_STREQ(device.ClassGUID, kMedia);
+  EXPECT_STREQ(device.DeviceDesc, L"Orvanta media");
+  EXPECT_STREQ(device.Driver, L"Orvanta Driver");
+  EXPECT_STREQ(device.Mfg, L"Orvanta Mfg");
+  EXPECT_STREQ(device.Service, L"Orvanta Service");
+  EXPECT_STREQ(device.FriendlyName, L"Orvanta media drive");
+  const DriverKeyFields& driver = entry->DriverKeyInfo;
+  EXPECT_STREQ(driver.DeviceDesc, L"Orvanta DeviceDesc");
+  EXPECT_STREQ(driver.DriverDate, L"Orvanta DriverDate");
+  EXPECT_STREQ(driver.DriverVersion, L"Orvanta DriverVersion");
+  EXPECT_STREQ(driver.InfPath, L"Orvanta InfPath");
+  EXPECT_STREQ(driver.ProviderName, L"%SystemRoot%") << "stored unexpanded";
+  EXPECT_STREQ(entry->ClassDescription, L"Orvanta media class");
+}
 
 TEST(MatchClassGuid, ComparesTheBracedFormIgnoringCase) {
   const GUID media = {0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
@@ -118,6 +207,7 @@ class FakeDirectDraw : public DisplayAdapterSource {
 };
 
 TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
+  const FakeRegistry registry = Devices({{kDisplay, L"Orvanta display"}, {kNet, L"Orvanta net"}});
   const struct {
     DWORD packed;
     bool available;
@@ -127,15 +217,15 @@ TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
   } cases[] = {
       {0x90003, true, L"Orvanta GPU", L"Orvanta GPU\n", 1},
       {0x50001, true, L"Orvanta GPU", L"Orvanta GPU\n", 1},  // 5.0a
-      {0x50000, true, L"Orvanta GPU", L"", 0},               // 5.0: the registry
-      {0, true, L"Orvanta GPU", L"", 0},
-      {0x90003, false, L"", L"", 1},  // no DirectDraw: the registry
+      {0x50000, true, L"Orvanta GPU", L"Orvanta display\n", 0},  // 5.0: the registry
+      {0, true, L"Orvanta GPU", L"Orvanta display\n", 0},
+      {0x90003, false, L"", L"Orvanta display\n", 1},  // no DirectDraw: the registry
       {0x90003, true, L"", L"\n", 1},  // the identifier could not be read
   };
   for (const auto& c : cases) {
     FakeDirectDraw directdraw(c.available, c.description);
     CString report;
-    WriteVideocardNameReport(report, c.packed, directdraw, EmptyRegistry());
+    WriteVideocardNameReport(report, c.packed, directdraw, registry);
     EXPECT_EQ(report, c.report) << std::hex << c.packed;
     EXPECT_EQ(directdraw.calls, c.calls) << std::hex << c.packed;
   }

@@ -6,10 +6,7 @@
 #include <ddraw.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "collectors/devices/adapter_memory.h"
-#include "collectors/devices/device_walk.h"
 #include "framework/scoped_library.h"
 #include "tests/com/com_test_support.h"
 #include "tests/com/planted_key.h"
@@ -31,7 +28,6 @@ const wchar_t kCdromGuid[] = L"{4d36e965-e325-11ce-bfc1-08002be10318}";
 
 const std::wstring kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
 const std::wstring kEnum = L"SYSTEM\\CurrentControlSet\\Enum\\";
-const std::wstring kClass = L"SYSTEM\\CurrentControlSet\\Control\\Class\\";
 const std::wstring kVideo = L"SYSTEM\\CurrentControlSet\\Control\\Video\\";
 
 // Instances live below Enum\ORVANTA_TEST, driver keys below Class\ORVANTA_TEST.
@@ -148,55 +144,6 @@ TEST_F(DeviceReports, ServicesListTheirDevicesByClass) {
   EXPECT_EQ(Report(kGetModemInfo), modem_before);
 }
 
-TEST_F(DeviceReports, EntryHoldsTheInstanceDriverAndClassParts) {
-  ASSERT_NO_FATAL_FAILURE(instances_.Plant());
-  ASSERT_NO_FATAL_FAILURE(Instance(L"Full", kMediaGuid, L"Orvanta test full"));
-  for (const wchar_t* name : {L"Mfg", L"Service", L"FriendlyName"})
-    ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(L"Full", name, std::wstring(L"Orvanta ") + name));
-  ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(L"Full", L"Driver", kInstances + L"\\0000"));
-  PlantedKey driver(kClass + kInstances);
-  ASSERT_NO_FATAL_FAILURE(driver.Plant());
-  for (const wchar_t* name : {L"DeviceDesc", L"DriverDate", L"DriverVersion", L"InfPath"})
-    ASSERT_NO_FATAL_FAILURE(driver.SetTextAt(L"0000", name, std::wstring(L"Orvanta ") + name));
-  ASSERT_NO_FATAL_FAILURE(driver.SetTextAt(L"0000", L"ProviderName", L"%SystemRoot%", REG_EXPAND_SZ));
-  PlantedService service(L"zzOrvantaTest6");
-  ASSERT_NO_FATAL_FAILURE(service.Plant());
-  ASSERT_NO_FATAL_FAILURE(service.Group());
-  ASSERT_NO_FATAL_FAILURE(service.Devices(2, {L"Full", L"Absent"}));
-
-  LiveDeviceRegistry registry;
-  DeviceKey key(registry), enum_key(registry);
-  ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, (kServices + L"zzOrvantaTest6").c_str()));
-  ASSERT_TRUE(enum_key.Open(key.Get(), L"Enum"));
-  EXPECT_EQ(CountServiceDevices(registry, key.Get(), enum_key.Get()), 2u);
-  DeviceRoots roots(registry);
-  auto entry = std::make_unique<DeviceEntry>();
-  EXPECT_FALSE(ReadServiceDevice(roots, *entry, enum_key.Get(), 1)) << "the second instance does not exist";
-  ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key.Get(), 0));
-
-  const DeviceKeyFields& device = entry->DeviceKeyInfo;
-  EXPECT_STREQ(device.ClassGUID, kMediaGuid);
-  EXPECT_STREQ(device.DeviceDesc, L"Orvanta test full");
-  EXPECT_STREQ(device.Driver, L"ORVANTA_TEST\\0000");
-  EXPECT_STREQ(device.Mfg, L"Orvanta Mfg");
-  EXPECT_STREQ(device.Service, L"Orvanta Service");
-  EXPECT_STREQ(device.FriendlyName, L"Orvanta FriendlyName");
-  const DriverKeyFields& driver_info = entry->DriverKeyInfo;
-  EXPECT_STREQ(driver_info.DeviceDesc, L"Orvanta DeviceDesc");
-  EXPECT_STREQ(driver_info.DriverDate, L"Orvanta DriverDate");
-  EXPECT_STREQ(driver_info.DriverVersion, L"Orvanta DriverVersion");
-  EXPECT_STREQ(driver_info.InfPath, L"Orvanta InfPath");
-  EXPECT_STREQ(driver_info.ProviderName, L"%SystemRoot%") << "stored unexpanded";
-
-  // The class description is the Media class key's default value, as Wine
-  // has it (or empty where Wine has none).
-  DeviceField class_description = {};
-  DeviceKey media_class(registry);
-  if (media_class.Open(HKEY_LOCAL_MACHINE, (kClass + kMediaGuid).c_str()))
-    ReadRegistryString(registry, media_class.Get(), nullptr, class_description);
-  EXPECT_STREQ(entry->ClassDescription, class_description);
-}
-
 TEST_F(DeviceReports, CdromNamesAppearOnce) {
   const std::wstring before = Report(kGetCDROMInfo);
   ASSERT_NO_FATAL_FAILURE(instances_.Plant());
@@ -287,7 +234,7 @@ class AdapterMemory : public DeviceReports {
   }
   static std::wstring Find(const std::wstring& name, bool expect_found = true) {
     CString result = L"untouched";
-    EXPECT_EQ(FindAdapterMemorySize(LiveDeviceRegistry(), name.c_str(), result), expect_found) << name.c_str();
+    EXPECT_EQ(FindAdapterMemorySize(LiveRegistry(), name.c_str(), result), expect_found) << name.c_str();
     return result;
   }
 
@@ -323,7 +270,7 @@ TEST_F(AdapterMemory, FirstMatchingEntryGivesTheSize) {
   // Letter case counts.
   EXPECT_EQ(Find(L"orvanta adapter", false), L"untouched");
   CString report;
-  WriteVRAMbyRegReport(report, LiveDeviceRegistry(), L"ORVANTA ADAPTER\n");
+  WriteVRAMbyRegReport(report, LiveRegistry(), L"ORVANTA ADAPTER\n");
   EXPECT_EQ(report, L"Unknown");
 
   // A 2-byte size is read zero-padded; no size at all is "Unknown".

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstring>
 #include <cwchar>
 #include <map>
 #include <string>
@@ -23,12 +22,9 @@ class FakeRegistry : public RegistrySource {
     Find(&root_, path.c_str(), true);
     return *this;
   }
+  // A new value, after the key's others.
   FakeRegistry& Value(const std::wstring& path, const std::wstring& name, DWORD type, std::vector<BYTE> data) {
-    Node* key = Find(&root_, path.c_str(), true);
-    const auto it = std::find_if(key->values.begin(), key->values.end(),
-                                 [&](const auto& value) { return _wcsicmp(value.name.c_str(), name.c_str()) == 0; });
-    if (it != key->values.end()) key->values.erase(it);
-    key->values.push_back({name, type, std::move(data)});
+    Find(&root_, path.c_str(), true)->values.push_back({name, type, std::move(data)});
     return *this;
   }
   // A string value stored with its terminating zero.
@@ -58,8 +54,8 @@ class FakeRegistry : public RegistrySource {
   }
   LONG EnumKey(HKEY key, DWORD index, wchar_t* name, DWORD* chars) const override {
     const auto& children = NodeOf(key)->children;
-    if (index >= children.size()) return ERROR_NO_MORE_ITEMS;
-    return GiveName(std::next(children.begin(), index)->first, name, chars);
+    return index < children.size() ? GiveName(std::next(children.begin(), index)->first, name, chars)
+                                   : ERROR_NO_MORE_ITEMS;
   }
   LONG EnumValue(HKEY key, DWORD index, wchar_t* name, DWORD* chars, DWORD* type, BYTE* data,
                  DWORD* size) const override {
@@ -106,8 +102,8 @@ class FakeRegistry : public RegistrySource {
     return ERROR_SUCCESS;
   }
   static LONG GiveName(const std::wstring& text, wchar_t* name, DWORD* chars) {
-    if (text.size() + 1 > *chars) return ERROR_MORE_DATA;
-    std::memcpy(name, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    if (text.size() >= *chars) return ERROR_MORE_DATA;
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, name);
     *chars = static_cast<DWORD>(text.size());
     return ERROR_SUCCESS;
   }

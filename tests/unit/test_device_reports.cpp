@@ -12,8 +12,7 @@ namespace {
 
 using testing::FakeRegistry;
 
-const std::wstring kService = L"SYSTEM\\CurrentControlSet\\Services\\Orvanta";
-const std::wstring kList = kService + L"\\Enum";
+const std::wstring kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
 const std::wstring kInstances = L"SYSTEM\\CurrentControlSet\\Enum\\ROOT\\";
 const wchar_t kDisplay[] = L"{4D36E968-E325-11CE-BFC1-08002BE10318}";
 const wchar_t kMedia[] = L"{4D36E96C-E325-11CE-BFC1-08002BE10318}";
@@ -21,55 +20,77 @@ const wchar_t kModem[] = L"{4d36e96d-e325-11ce-bfc1-08002be10318}";  // as some 
 const wchar_t kNet[] = L"{4D36E972-E325-11CE-BFC1-08002BE10318}";
 const wchar_t kCdrom[] = L"{4D36E965-E325-11CE-BFC1-08002BE10318}";
 
-// One service listing one device per (class GUID, DeviceDesc), in this order;
-// each device's FriendlyName is its DeviceDesc with " drive" added.
+// A device instance below Enum\ROOT; its FriendlyName is its DeviceDesc and " drive".
+void Instance(FakeRegistry& registry, const std::wstring& name, const wchar_t* guid, const std::wstring& description) {
+  registry.Text(kInstances + name, L"ClassGUID", guid)
+      .Text(kInstances + name, L"DeviceDesc", description)
+      .Text(kInstances + name, L"FriendlyName", description + L" drive");
+}
+
+// A service whose Enum key holds |count| and names |instances| in "0", "1", ...
+void Service(FakeRegistry& registry, const std::wstring& name, DWORD count, const std::vector<std::wstring>& instances,
+             bool grouped = true) {
+  if (grouped) registry.Text(kServices + name, L"Group", L"Orvanta");
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(&count);
+  registry.Value(kServices + name + L"\\Enum", L"Count", REG_DWORD, {bytes, bytes + sizeof(count)});
+  for (size_t index = 0; index < instances.size(); ++index)
+    registry.Text(kServices + name + L"\\Enum", std::to_wstring(index), L"ROOT\\" + instances[index]);
+}
+
+// One service listing one device per (class GUID, DeviceDesc), in this order.
 FakeRegistry Devices(std::initializer_list<std::pair<const wchar_t*, std::wstring>> devices) {
   FakeRegistry registry;
-  const BYTE count[4] = {static_cast<BYTE>(devices.size())};
-  registry.Text(kService, L"Group", L"Orvanta").Value(kList, L"Count", REG_DWORD, std::vector<BYTE>(count, count + 4));
-  int index = 0;
-  for (const auto& [guid, name] : devices) {
-    const std::wstring instance = L"Device" + std::to_wstring(index);
-    registry.Text(kList, std::to_wstring(index++), L"ROOT\\" + instance)
-        .Text(kInstances + instance, L"ClassGUID", guid)
-        .Text(kInstances + instance, L"DeviceDesc", name)
-        .Text(kInstances + instance, L"FriendlyName", name + L" drive");
+  std::vector<std::wstring> names;
+  for (const auto& [guid, description] : devices) {
+    names.push_back(L"Device" + std::to_wstring(names.size()));
+    Instance(registry, names.back(), guid, description);
   }
+  Service(registry, L"Orvanta", static_cast<DWORD>(names.size()), names);
   return registry;
 }
 
 TEST(DeviceListReport, ListsEachClassWhereItBelongs) {
-  const FakeRegistry registry = Devices({{kDisplay, L"Orvanta display"}, {kMedia, L"Orvanta media"},
-                                         {kModem, L"Orvanta modem"}, {kNet, L"Orvanta net"},
-                                         {kCdrom, L"Orvanta CD"}, {L"{4D36E97D-E325-11CE-BFC1-08002BE10318}",
-                                                                   L"Orvanta system"}});
-  const struct {
-    unsigned classes;
-    const wchar_t* report;
-  } cases[] = {
-      {kDisplayClass | kMediaClass | kNetClass | kModemClass,
-       L"Orvanta display\nOrvanta media\nOrvanta modem\nOrvanta net\n"},
-      {kDisplayClass, L"Orvanta display\n"}, {kMediaClass, L"Orvanta media\n"},
-      {kModemClass, L"Orvanta modem\n"},     {kNetClass, L"Orvanta net\n"},
-  };
-  for (const auto& c : cases) {
+  const FakeRegistry registry =
+      Devices({{kDisplay, L"Orvanta display"}, {kMedia, L"Orvanta media"}, {kModem, L"Orvanta modem"},
+               {kNet, L"Orvanta net"}, {kCdrom, L"Orvanta CD"}, {L"{4D36E97D-E325-11CE-BFC1-08002BE10318}", L"x"}});
+  for (const auto& [classes, expected] :
+       {std::pair{unsigned{kDisplayClass | kMediaClass | kNetClass | kModemClass},
+                  L"Orvanta display\nOrvanta media\nOrvanta modem\nOrvanta net\n"},
+        {kDisplayClass, L"Orvanta display\n"}, {kMediaClass, L"Orvanta media\n"},
+        {kModemClass, L"Orvanta modem\n"}, {kNetClass, L"Orvanta net\n"}}) {
     CString report;
-    WriteDeviceListReport(report, registry, c.classes);
-    EXPECT_EQ(report, c.report) << c.classes;
+    WriteDeviceListReport(report, registry, classes);
+    EXPECT_EQ(report, expected) << classes;
   }
-  for (const auto& [platform, name] : {std::pair{VER_PLATFORM_WIN32_NT, L"Orvanta CD drive\n"},
-                                       {VER_PLATFORM_WIN32_WINDOWS, L"Orvanta CD\n"}, {3, L""}}) {
+  for (const auto& [platform, expected] : {std::pair{VER_PLATFORM_WIN32_NT, L"Orvanta CD drive\n"},
+                                           {VER_PLATFORM_WIN32_WINDOWS, L"Orvanta CD\n"}, {3, L""}}) {
     CString report;
     WriteCDROMReport(report, registry, platform);
-    EXPECT_EQ(report, name) << platform;
+    EXPECT_EQ(report, expected) << platform;
   }
   EXPECT_EQ(registry.open_keys(), 0);
 }
 
+TEST(DeviceListReport, TakesTheDevicesThatGroupedServicesCount) {
+  FakeRegistry registry;
+  for (const wchar_t* name : {L"First", L"Second", L"Hidden"}) Instance(registry, name, kNet, name);
+  Service(registry, L"A", 2, {L"Second", L"First", L"Hidden"});  // by number, up to "Count"
+  Service(registry, L"B", 0, {L"Hidden"});
+  Service(registry, L"C", 1, {L"Hidden"}, false);  // no "Group": the Enum key's subkeys count
+  Service(registry, L"D", 2, {L"Missing", L"First"});
+  Service(registry, L"E", 0xFFFFFFFF, {L"Second"});  // a damaged "Count": up to the highest number
+  registry.Text(kServices + L"E\\Enum", L"3", L"ROOT\\First");
+  // Data beyond 520 bytes before "Group" ends the search for it.
+  registry.Value(kServices + L"F", L"Description", REG_BINARY, std::vector<BYTE>(521));
+  Service(registry, L"F", 1, {L"Hidden"});
+  CString report;
+  WriteDeviceListReport(report, registry, kNetClass);
+  EXPECT_EQ(report, L"Second\nFirst\nFirst\nSecond\nFirst\n");
+}
+
 TEST(DeviceListReport, CutsLongNamesAndLeavesOutHugeOnes) {
-  const std::wstring pair_at_cut = std::wstring(518, L'P') + L"\U0001F600";
   const FakeRegistry registry = Devices({{kNet, std::wstring(600, L'L')},
-                                         {kNet, pair_at_cut},
+                                         {kNet, std::wstring(518, L'P') + L"\U0001F600"},
                                          {kNet, std::wstring(8 << 20, L'H')},
                                          {kNet, L"Orvanta net"}});
   CString report;
@@ -77,7 +98,7 @@ TEST(DeviceListReport, CutsLongNamesAndLeavesOutHugeOnes) {
   EXPECT_EQ(report, std::wstring(519, L'L') + L"\n" + std::wstring(518, L'P') + L"\n\nOrvanta net\n");
 }
 
-TEST(DeviceWalk, HoldsTheInstanceDriverAndClassParts) {
+TEST(DeviceWalk, FillsTheInstanceDriverAndClassParts) {
   const std::wstring kClass = L"SYSTEM\\CurrentControlSet\\Control\\Class\\";
   FakeRegistry registry = Devices({{kMedia, L"Orvanta media"}});
   for (const wchar_t* name : {L"Mfg", L"Service", L"Driver"})
@@ -88,10 +109,8 @@ TEST(DeviceWalk, HoldsTheInstanceDriverAndClassParts) {
       .Text(kClass + kMedia, L"", L"Orvanta media class");
   DeviceRoots roots(registry);
   RegKey enum_key(registry);
-  ASSERT_EQ(enum_key.Open(HKEY_LOCAL_MACHINE, kList.c_str(), KEY_READ), ERROR_SUCCESS);
+  ASSERT_EQ(enum_key.Open(HKEY_LOCAL_MACHINE, (kServices + L"Orvanta\\Enum").c_str(), KEY_READ), ERROR_SUCCESS);
   auto entry = std::make_unique<DeviceEntry>();
-  ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key, 0));
-  EXPECT_FALSE(ReadServiceDevice(roots, *entry, enum_key, 1)) << "no second instance";
   ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key, 0));
 
   const DeviceKeyFields& device = entry->DeviceKeyInfo;
@@ -188,6 +207,39 @@ TEST(FormatAdapterMemorySize, PrintsMegabytesByType) {
     EXPECT_EQ(FormatAdapterMemorySize(c.type, c.data.data(), static_cast<DWORD>(c.data.size())), c.text)
         << "type " << c.type;
   }
+}
+
+TEST(AdapterMemory, FirstMatchingEntryGivesTheSize) {
+  const std::wstring services = L"System\\CurrentControlSet\\Services\\Orvanta\\";
+  const std::wstring video = L"SYSTEM\\CurrentControlSet\\Control\\Video\\{0D0E0A0D}\\";
+  const std::wstring a = services + L"Device0", b = video + L"0000", c = video + L"0001", d = video + L"0002",
+                     e = video + L"0003", f = video + L"0004";
+  const wchar_t kSize[] = L"HardwareInformation.MemorySize";
+  const std::vector<BYTE> size = {0, 0, 0, 8};  // 128 MB
+  FakeRegistry registry;
+  for (const std::wstring& entry : {a, b, c, d, f}) registry.Text(entry, L"HardwareInformation.AdapterString", L"x");
+  registry.Text(a, L"Device Description", L"Orvanta adapter").Value(a, kSize, REG_DWORD, size)
+      .Text(b, L"Device Description", L"Orvanta adapter").Value(b, kSize, REG_BINARY, size)
+      .Text(c, L"DriverDesc", L"Orvanta binary").Value(c, kSize, REG_BINARY, size)
+      .Text(d, L"Device Description", L"Orvanta described").Text(d, L"DriverDesc", L"Orvanta driver")
+      .Text(d, kSize, L"64 MB")
+      .Text(e, L"Device Description", L"Orvanta plain").Value(e, kSize, REG_DWORD, size)
+      .Text(f, L"Device Description", L"Orvanta sizeless");
+  const auto find = [&](const wchar_t* name, bool found = true) {
+    CString result = L"untouched";
+    EXPECT_EQ(FindAdapterMemorySize(registry, name, result), found) << name;
+    return result;
+  };
+  EXPECT_EQ(find(L"Orvanta adapter\n"), L"128.0MB") << "trimmed, and the services first";
+  EXPECT_EQ(find(L" Orvanta binary"), L"128.0 MB");
+  EXPECT_EQ(find(L"Orvanta described"), L"") << "a size of another type prints nothing";
+  EXPECT_EQ(find(L"Orvanta driver", false), L"untouched") << "\"Device Description\" comes first";
+  EXPECT_EQ(find(L"Orvanta plain", false), L"untouched") << "no adapter string";
+  EXPECT_EQ(find(L"Orvanta sizeless"), L"Unknown");
+  CString report;
+  WriteVRAMbyRegReport(report, registry, L"ORVANTA ADAPTER\n");
+  EXPECT_EQ(report, L"Unknown") << "letter case counts";
+  EXPECT_EQ(registry.open_keys(), 0);
 }
 
 class FakeDirectDraw : public DisplayAdapterSource {

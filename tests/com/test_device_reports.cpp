@@ -6,7 +6,8 @@
 #include <ddraw.h>
 #include <gtest/gtest.h>
 
-#include "framework/scoped_library.h"
+#include <map>
+
 #include "tests/com/com_test_support.h"
 #include "tests/com/planted_key.h"
 
@@ -28,28 +29,21 @@ const wchar_t kCdromGuid[] = L"{4d36e965-e325-11ce-bfc1-08002be10318}";
 const std::wstring kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
 const std::wstring kEnum = L"SYSTEM\\CurrentControlSet\\Enum\\";
 
-// Instances live below Enum\ORVANTA_TEST, driver keys below Class\ORVANTA_TEST.
+// Instances live below Enum\ORVANTA_TEST.
 const std::wstring kInstances = L"ORVANTA_TEST";
 
-// Services whose names sort after every service of Wine's own.
-class PlantedService {
- public:
-  explicit PlantedService(const std::wstring& name) : key_(kServices + name) {}
-  void Plant() { key_.Plant(); }
-  PlantedKey& key() { return key_; }
-  // A "Group" value, as the services that own devices have.
-  void Group() { key_.SetText(L"Group", L"Orvanta test"); }
-  // The Enum key: "Count" and one value per instance path.
-  void Devices(DWORD count, std::initializer_list<std::wstring> instances) {
-    key_.SetDwordAt(L"Enum", L"Count", count);
-    DWORD index = 0;
-    for (const std::wstring& instance : instances)
-      key_.SetTextAt(L"Enum", std::to_wstring(index++).c_str(), kInstances + L"\\" + instance);
-  }
-
- private:
-  PlantedKey key_;
-};
+// A planted service whose name sorts after every service of Wine's own, with
+// a "Group" value and an Enum key holding |count| and the instance paths in
+// "0", "1", ...
+void PlantService(PlantedKey& service, DWORD count, std::initializer_list<std::wstring> instances) {
+  ASSERT_NO_FATAL_FAILURE(service.Plant());
+  ASSERT_NO_FATAL_FAILURE(service.SetText(L"Group", L"Orvanta test"));
+  ASSERT_NO_FATAL_FAILURE(service.SetDwordAt(L"Enum", L"Count", count));
+  DWORD index = 0;
+  for (const std::wstring& instance : instances)
+    ASSERT_NO_FATAL_FAILURE(
+        service.SetTextAt(L"Enum", std::to_wstring(index++).c_str(), kInstances + L"\\" + instance));
+}
 
 class DeviceReports : public ::testing::Test {
  protected:
@@ -70,11 +64,8 @@ class DeviceReports : public ::testing::Test {
 };
 
 TEST_F(DeviceReports, ServicesListTheirDevicesByClass) {
-  const std::wstring media_before = Report(kGetMediaInfo);
-  const std::wstring cdrom_before = Report(kGetCDROMInfo);
-  const std::wstring driver_before = Report(kGetDriverInfo);
-  const std::wstring net_before = Report(kGetNetInfo);
-  const std::wstring modem_before = Report(kGetModemInfo);
+  std::map<DISPID, std::wstring> before;
+  for (DISPID id : {kGetMediaInfo, kGetDriverInfo, kGetNetInfo, kGetModemInfo, kGetCDROMInfo}) before[id] = Report(id);
 
   ASSERT_NO_FATAL_FAILURE(instances_.Plant());
   ASSERT_NO_FATAL_FAILURE(Instance(L"First", kMediaGuid, L"Orvanta test first"));
@@ -87,35 +78,26 @@ TEST_F(DeviceReports, ServicesListTheirDevicesByClass) {
   ASSERT_NO_FATAL_FAILURE(instances_.SetDwordAt(L"Number", L"DeviceDesc", 7));
   ASSERT_NO_FATAL_FAILURE(Instance(L"Cd", kCdromGuid, L"Orvanta test CD"));
   ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(L"Cd", L"FriendlyName", L"Orvanta test CD drive"));
+  ASSERT_NO_FATAL_FAILURE(Instance(L"Net", L"{4D36E972-E325-11CE-BFC1-08002BE10318}", L"Orvanta test net"));
+  ASSERT_NO_FATAL_FAILURE(Instance(L"Modem", L"{4d36e96d-e325-11ce-bfc1-08002be10318}", L"Orvanta test modem"));
 
   // Two devices, listed in the order of their numbers, not of their names.
-  PlantedService listed(L"zzOrvantaTest1");
-  ASSERT_NO_FATAL_FAILURE(listed.Plant());
-  ASSERT_NO_FATAL_FAILURE(listed.Group());
-  ASSERT_NO_FATAL_FAILURE(listed.Devices(2, {L"Second", L"First", L"Hidden"}));
-  // A value before "Group" whose data exceeds the search's 520 bytes ends the
-  // search for "Group".
-  PlantedService big_value(L"zzOrvantaTest4");
-  ASSERT_NO_FATAL_FAILURE(big_value.Plant());
-  const std::vector<BYTE> blob(600, 0x5A);
-  ASSERT_NO_FATAL_FAILURE(big_value.key().Set(L"Description", REG_BINARY, blob.data(), blob.size()));
-  ASSERT_NO_FATAL_FAILURE(big_value.Group());
-  ASSERT_NO_FATAL_FAILURE(big_value.Devices(1, {L"Hidden"}));
+  PlantedKey listed(kServices + L"zzOrvantaTest1");
+  ASSERT_NO_FATAL_FAILURE(PlantService(listed, 2, {L"Second", L"First", L"Hidden"}));
   // A missing instance does not stop the next number being read; names come
   // as stored; a REG_DWORD name is empty; an over-long one is cut.
-  PlantedService mixed(L"zzOrvantaTest5");
-  ASSERT_NO_FATAL_FAILURE(mixed.Plant());
-  ASSERT_NO_FATAL_FAILURE(mixed.Group());
-  ASSERT_NO_FATAL_FAILURE(mixed.Devices(6, {L"Missing", L"Upper", L"Resource", L"Number", L"Long", L"Cd"}));
+  PlantedKey mixed(kServices + L"zzOrvantaTest5");
+  ASSERT_NO_FATAL_FAILURE(
+      PlantService(mixed, 8, {L"Missing", L"Upper", L"Resource", L"Number", L"Long", L"Cd", L"Net", L"Modem"}));
 
   const std::wstring added = L"Orvanta test second\nOrvanta test first\nOrvanta test upper-case class\n"
                              L"@orvanta.inf,%desc%;Orvanta test resource\n\n" +
                              std::wstring(519, L'L') + L"\n";
-  EXPECT_EQ(Report(kGetMediaInfo), media_before + added);
-  EXPECT_EQ(Report(kGetDriverInfo), driver_before + added);
-  EXPECT_EQ(Report(kGetNetInfo), net_before);
-  EXPECT_EQ(Report(kGetModemInfo), modem_before);
-  EXPECT_EQ(Report(kGetCDROMInfo), cdrom_before + L"Orvanta test CD drive\n") << "the FriendlyName on NT";
+  EXPECT_EQ(Report(kGetMediaInfo), before[kGetMediaInfo] + added);
+  EXPECT_EQ(Report(kGetDriverInfo), before[kGetDriverInfo] + added + L"Orvanta test net\nOrvanta test modem\n");
+  EXPECT_EQ(Report(kGetNetInfo), before[kGetNetInfo] + L"Orvanta test net\n");
+  EXPECT_EQ(Report(kGetModemInfo), before[kGetModemInfo] + L"Orvanta test modem\n");
+  EXPECT_EQ(Report(kGetCDROMInfo), before[kGetCDROMInfo] + L"Orvanta test CD drive\n") << "the FriendlyName on NT";
 }
 
 TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
@@ -125,10 +107,8 @@ TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
   ASSERT_NO_FATAL_FAILURE(instances_.Plant());
   ASSERT_NO_FATAL_FAILURE(Instance(L"Node", kMediaGuid, L"Orvanta test node"));
   ASSERT_NO_FATAL_FAILURE(Instance(L"Serviced", kMediaGuid, L"Orvanta test serviced"));
-  PlantedService service(L"zzOrvantaTest9");
-  ASSERT_NO_FATAL_FAILURE(service.Plant());
-  ASSERT_NO_FATAL_FAILURE(service.Group());
-  ASSERT_NO_FATAL_FAILURE(service.Devices(1, {L"Serviced"}));
+  PlantedKey service(kServices + L"zzOrvantaTest9");
+  ASSERT_NO_FATAL_FAILURE(PlantService(service, 1, {L"Serviced"}));
   EXPECT_EQ(Report(kGetMediaInfo), L"Orvanta test serviced\n") << "Wine's configuration manager lists no nodes";
 
   PlantedKey node(L"Config Manager\\Enum\\ORVANTA_TEST_NODE", REG_OPTION_VOLATILE, HKEY_DYN_DATA);
@@ -139,13 +119,8 @@ TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
 
 // The default display adapter's description as DirectDraw gives it.
 std::wstring DirectDrawDescription() {
-  ScopedLibrary ddraw(L"ddraw.dll");
-  using CreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-  const auto create = ddraw.Find<CreateFn>("DirectDrawCreate");
-  EXPECT_TRUE(create);
-  if (!create) return L"";
   ComPtr<IDirectDraw> directdraw;
-  EXPECT_EQ(create(nullptr, directdraw.Receive(), nullptr), DD_OK);
+  EXPECT_EQ(DirectDrawCreate(nullptr, directdraw.Receive(), nullptr), DD_OK);
   ComPtr<IDirectDraw4> directdraw4;
   const GUID iid = {0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
   EXPECT_EQ(directdraw.As(iid, &directdraw4), S_OK);

@@ -34,18 +34,17 @@ class FakeRegistry : public RegistrySource {
     return Value(path, name, type, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t)));
   }
 
-  // Keys opened and not yet closed.
-  int open_keys() const { return open_keys_; }
+  mutable int open_keys = 0;  // opened and not yet closed
 
   LONG Open(HKEY parent, const wchar_t* path, REGSAM, HKEY* key) const override {
     const Node* node = parent == HKEY_LOCAL_MACHINE ? &root_ : parent == HKEY_DYN_DATA ? nullptr : NodeOf(parent);
     if (node && path) node = Find(const_cast<Node*>(node), path, false);
     if (!node) return ERROR_FILE_NOT_FOUND;
     *key = reinterpret_cast<HKEY>(const_cast<Node*>(node));
-    ++open_keys_;
+    ++open_keys;
     return ERROR_SUCCESS;
   }
-  void Close(HKEY) const override { --open_keys_; }
+  void Close(HKEY) const override { --open_keys; }
   LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const override {
     for (const Stored& value : NodeOf(key)->values) {
       if (_wcsicmp(value.name.c_str(), name ? name : L"") == 0) return Give(value, type, data, size);
@@ -96,10 +95,8 @@ class FakeRegistry : public RegistrySource {
     const DWORD room = *size;
     *size = static_cast<DWORD>(value.data.size());
     if (type) *type = value.type;
-    if (!data) return ERROR_SUCCESS;
-    if (room < value.data.size()) return ERROR_MORE_DATA;
-    std::copy(value.data.begin(), value.data.end(), data);
-    return ERROR_SUCCESS;
+    if (data && room >= value.data.size()) std::copy(value.data.begin(), value.data.end(), data);
+    return data && room < value.data.size() ? ERROR_MORE_DATA : ERROR_SUCCESS;
   }
   static LONG GiveName(const std::wstring& text, wchar_t* name, DWORD* chars) {
     if (text.size() >= *chars) return ERROR_MORE_DATA;
@@ -109,7 +106,6 @@ class FakeRegistry : public RegistrySource {
   }
 
   Node root_;
-  mutable int open_keys_ = 0;
 };
 
 // The bytes of |text| without a terminating zero.

@@ -8,7 +8,6 @@
 namespace orvanta {
 namespace {
 
-constexpr DWORD kFieldBytes = kDeviceFieldChars * sizeof(wchar_t);
 // Room for names and data in the name searches.
 constexpr DWORD kNameChars = 520;
 constexpr DWORD kSearchDataBytes = 520;

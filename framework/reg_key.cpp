@@ -7,19 +7,47 @@
 #include <cwchar>
 
 namespace orvanta {
+namespace {
+
+class LiveRegistrySource : public RegistrySource {
+ public:
+  LONG Open(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const override {
+    return RegOpenKeyExW(parent, path, 0, access, key);
+  }
+  void Close(HKEY key) const override { RegCloseKey(key); }
+  LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const override {
+    return RegQueryValueExW(key, name, nullptr, type, data, size);
+  }
+  LONG EnumKey(HKEY key, DWORD index, wchar_t* name, DWORD* chars) const override {
+    return RegEnumKeyExW(key, index, name, chars, nullptr, nullptr, nullptr, nullptr);
+  }
+  LONG EnumValue(HKEY key, DWORD index, wchar_t* name, DWORD* chars, DWORD* type, BYTE* data,
+                 DWORD* size) const override {
+    return RegEnumValueW(key, index, name, chars, nullptr, type, data, size);
+  }
+};
+
+const LiveRegistrySource kLiveRegistry;
+
+}  // namespace
+
+const RegistrySource& LiveRegistry() { return kLiveRegistry; }
 
 LONG RegKey::Open(HKEY parent, const wchar_t* path, REGSAM access) {
+  Reset();
   HKEY key = nullptr;
-  LONG status = RegOpenKeyExW(parent, path, 0, access, &key);
-  if (status == ERROR_SUCCESS) Reset(key);
+  const LONG status = source_->Open(parent, path, access, &key);
+  if (status == ERROR_SUCCESS) key_ = key;
   return status;
 }
 
 LONG RegKey::Create(HKEY parent, const wchar_t* path, REGSAM access) {
+  Reset();
+  source_ = &LiveRegistry();
   HKEY key = nullptr;
   LONG status = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                                 nullptr, &key, nullptr);
-  if (status == ERROR_SUCCESS) Reset(key);
+  if (status == ERROR_SUCCESS) key_ = key;
   return status;
 }
 
@@ -27,10 +55,6 @@ LONG RegKey::WriteString(const wchar_t* name, const std::wstring& value) const {
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         bytes);
-}
-
-LONG RegKey::QueryValueInfo(const wchar_t* name, DWORD* type, DWORD* size) const {
-  return RegQueryValueExW(key_, name, nullptr, type, nullptr, size);
 }
 
 LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) const {
@@ -42,7 +66,7 @@ LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data
   for (;;) {
     DWORD size = static_cast<DWORD>(buffer.size());
     DWORD read_type = REG_NONE;
-    const LONG status = RegQueryValueExW(key_, name, nullptr, &read_type, buffer.data(), &size);
+    const LONG status = QueryValue(name, &read_type, buffer.data(), &size);
     if (status == ERROR_MORE_DATA) {
       // Always larger than before, even if the size answered is not.
       buffer.assign(std::max<size_t>(size, buffer.size() * 2), 0);

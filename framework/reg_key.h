@@ -1,4 +1,7 @@
-// RegKey: owns one open registry key.
+// The registry as this module reads it. Every read goes through a
+// RegistrySource: LiveRegistry() is this machine's registry, and tests hand
+// the reports a registry of their own. RegKey owns one key opened through a
+// source and closes it there.
 #pragma once
 
 #include <windows.h>
@@ -9,41 +12,79 @@
 
 namespace orvanta {
 
-// Reads and writes return the registry's own status (ERROR_SUCCESS on success)
-// and fill their out values only on success.
+// The registry functions that reading needs. Each returns the registry's own
+// status (ERROR_SUCCESS on success) and works on caller-owned buffers.
+class RegistrySource {
+ public:
+  virtual ~RegistrySource() = default;
+  // RegOpenKeyExW. A null |path| opens the predefined key |parent| itself.
+  virtual LONG Open(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const = 0;
+  virtual void Close(HKEY key) const = 0;
+  // RegQueryValueExW: |data| may be null to ask only the type and size.
+  virtual LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const = 0;
+  // RegEnumKeyExW: |chars| holds the room in |name|, terminating zero included.
+  virtual LONG EnumKey(HKEY key, DWORD index, wchar_t* name, DWORD* chars) const = 0;
+  // RegEnumValueW; |type|, |data| and |size| may be null.
+  virtual LONG EnumValue(HKEY key, DWORD index, wchar_t* name, DWORD* chars, DWORD* type, BYTE* data,
+                         DWORD* size) const = 0;
+};
+
+// This machine's registry.
+const RegistrySource& LiveRegistry();
+
+// Reads return the registry's own status and fill their out values only on
+// success.
 class RegKey {
  public:
+  // A key of this machine's registry, or of |source|, which must outlive it.
   RegKey() = default;
-  RegKey(RegKey&& other) noexcept : key_(other.Release()) {}
+  explicit RegKey(const RegistrySource& source) : source_(&source) {}
+  RegKey(RegKey&& other) noexcept : source_(other.source_), key_(other.Release()) {}
   RegKey& operator=(RegKey&& other) noexcept {
-    if (this != &other) Reset(other.Release());
+    if (this != &other) {
+      Reset();
+      source_ = other.source_;
+      key_ = other.Release();
+    }
     return *this;
   }
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
   ~RegKey() { Reset(); }
 
+  // Closes the held key, then opens |parent|\|path| (null: |parent| itself).
   LONG Open(HKEY parent, const wchar_t* path, REGSAM access);
-  // Opens |path|, creating the missing keys on the way.
+  // Opens |path| in this machine's registry, creating the missing keys on the
+  // way.
   LONG Create(HKEY parent, const wchar_t* path, REGSAM access);
 
   HKEY Get() const { return key_; }
   explicit operator bool() const { return key_ != nullptr; }
   void Reset(HKEY key = nullptr) {
     HKEY old = std::exchange(key_, key);
-    if (old) RegCloseKey(old);
+    if (old) source_->Close(old);
   }
   [[nodiscard]] HKEY Release() { return std::exchange(key_, nullptr); }
+  const RegistrySource& source() const { return *source_; }
 
-  // Writes |value| as REG_SZ under |name| (null: the key's default value).
-  LONG WriteString(const wchar_t* name, const std::wstring& value) const;
-  // Asks a value's type and data size without reading its data.
-  LONG QueryValueInfo(const wchar_t* name, DWORD* type, DWORD* size) const;
+  // The source's operations on this key.
+  LONG QueryValue(const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const {
+    return source_->QueryValue(key_, name, type, data, size);
+  }
+  LONG EnumKey(DWORD index, wchar_t* name, DWORD* chars) const { return source_->EnumKey(key_, index, name, chars); }
+  LONG EnumValue(DWORD index, wchar_t* name, DWORD* chars, DWORD* type, BYTE* data, DWORD* size) const {
+    return source_->EnumValue(key_, index, name, chars, type, data, size);
+  }
   // Reads a value's type and all of its data, however long; a value that
   // grows between the size query and the read is read again.
   LONG ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) const;
 
+  // Writes |value| as REG_SZ under |name| (null: the key's default value) of
+  // a key of this machine's registry.
+  LONG WriteString(const wchar_t* name, const std::wstring& value) const;
+
  private:
+  const RegistrySource* source_ = &LiveRegistry();
   HKEY key_ = nullptr;
 };
 

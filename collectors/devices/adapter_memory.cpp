@@ -17,31 +17,29 @@ constexpr const wchar_t* kDescriptionValues[] = {L"Device Description", L"Driver
 
 // Reads a value into the description buffer; false when it is missing or does
 // not fit. |description| is terminated after the data's last whole character.
-bool ReadDescription(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DWORD* type,
+bool ReadDescription(const RegKey& key, const wchar_t* name, DWORD* type,
                      wchar_t (&description)[kDescriptionChars + 1]) {
   DWORD size = kDescriptionChars * sizeof(wchar_t);
-  if (registry.QueryValue(key, name, type, reinterpret_cast<BYTE*>(description), &size) != ERROR_SUCCESS)
-    return false;
+  if (key.QueryValue(name, type, reinterpret_cast<BYTE*>(description), &size) != ERROR_SUCCESS) return false;
   description[size / sizeof(wchar_t)] = L'\0';
   return true;
 }
 
 // The entry's description when it qualifies as an adapter entry.
-bool ReadAdapterDescription(const DeviceRegistry& registry, HKEY entry, wchar_t (&description)[kDescriptionChars + 1]) {
+bool ReadAdapterDescription(const RegKey& entry, wchar_t (&description)[kDescriptionChars + 1]) {
   DWORD type = REG_NONE;
-  if (!ReadDescription(registry, entry, L"HardwareInformation.AdapterString", &type, description)) return false;
+  if (!ReadDescription(entry, L"HardwareInformation.AdapterString", &type, description)) return false;
   for (const wchar_t* name : kDescriptionValues) {
-    if (ReadDescription(registry, entry, name, &type, description)) return type == REG_SZ;
+    if (ReadDescription(entry, name, &type, description)) return type == REG_SZ;
   }
   return false;
 }
 
-CString MemorySizeText(const DeviceRegistry& registry, HKEY entry) {
+CString MemorySizeText(const RegKey& entry) {
   BYTE data[kMemorySizeBytes] = {};
   DWORD size = sizeof(data);
   DWORD type = REG_NONE;
-  if (registry.QueryValue(entry, L"HardwareInformation.MemorySize", &type, data, &size) != ERROR_SUCCESS)
-    return L"Unknown";
+  if (entry.QueryValue(L"HardwareInformation.MemorySize", &type, data, &size) != ERROR_SUCCESS) return L"Unknown";
   return FormatAdapterMemorySize(type, data, size);
 }
 
@@ -76,26 +74,26 @@ CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size) {
   return CString();
 }
 
-bool FindAdapterMemorySize(const DeviceRegistry& registry, const wchar_t* adapter_name, CString& result) {
+bool FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name, CString& result) {
   wchar_t description[kDescriptionChars + 1];
   for (const wchar_t* root_path : kAdapterRoots) {
-    DeviceKey root(registry);
-    if (!root.Open(HKEY_LOCAL_MACHINE, root_path)) continue;
+    RegKey root(registry);
+    if (root.Open(HKEY_LOCAL_MACHINE, root_path, KEY_READ) != ERROR_SUCCESS) continue;
     for (DWORD group_index = 0;; ++group_index) {
       wchar_t group_name[kNameChars];
       DWORD chars = kNameChars;
-      if (registry.EnumKey(root.Get(), group_index, group_name, &chars) != ERROR_SUCCESS) break;
-      DeviceKey group(registry);
-      if (!group.Open(root.Get(), group_name)) continue;
+      if (root.EnumKey(group_index, group_name, &chars) != ERROR_SUCCESS) break;
+      RegKey group(registry);
+      if (group.Open(root.Get(), group_name, KEY_READ) != ERROR_SUCCESS) continue;
       for (DWORD entry_index = 0;; ++entry_index) {
         wchar_t entry_name[kNameChars];
         chars = kNameChars;
-        if (registry.EnumKey(group.Get(), entry_index, entry_name, &chars) != ERROR_SUCCESS) break;
-        DeviceKey entry(registry);
-        if (!entry.Open(group.Get(), entry_name)) continue;
-        if (!ReadAdapterDescription(registry, entry.Get(), description)) continue;
+        if (group.EnumKey(entry_index, entry_name, &chars) != ERROR_SUCCESS) break;
+        RegKey entry(registry);
+        if (entry.Open(group.Get(), entry_name, KEY_READ) != ERROR_SUCCESS) continue;
+        if (!ReadAdapterDescription(entry, description)) continue;
         if (!SameAdapterName(description, adapter_name)) continue;
-        result = MemorySizeText(registry, entry.Get());
+        result = MemorySizeText(entry);
         return true;
       }
     }
@@ -103,7 +101,7 @@ bool FindAdapterMemorySize(const DeviceRegistry& registry, const wchar_t* adapte
   return false;
 }
 
-void WriteVRAMbyRegReport(CString& report, const DeviceRegistry& registry, const CString& videocard_report) {
+void WriteVRAMbyRegReport(CString& report, const RegistrySource& registry, const CString& videocard_report) {
   CString size;
   report = FindAdapterMemorySize(registry, videocard_report.c_str(), size) ? size : CString(L"Unknown");
 }

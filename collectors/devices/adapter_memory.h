@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "collectors/devices/device_registry.h"
+#include "framework/reg_key.h"
 #include "framework/report_text.h"
 
 namespace orvanta {
@@ -17,7 +17,7 @@ namespace orvanta {
 // becomes its memory size text (see FormatAdapterMemorySize; "Unknown" when
 // "HardwareInformation.MemorySize" cannot be read) and the result is true;
 // false, with |result| untouched, when no entry qualifies.
-bool FindAdapterMemorySize(const DeviceRegistry& registry, const wchar_t* adapter_name, CString& result);
+bool FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name, CString& result);
 
 // A memory size value as text: the first 32-bit word of |data| (zero-padded
 // when |size| is shorter) in megabytes, "%.1f MB" for REG_BINARY, "%.1fMB" for
@@ -30,6 +30,6 @@ bool SameAdapterName(const wchar_t* description, const wchar_t* name);
 
 // The registry video memory report: the memory size of the adapter that the
 // video card report names (its whole text), or "Unknown".
-void WriteVRAMbyRegReport(CString& report, const DeviceRegistry& registry, const CString& videocard_report);
+void WriteVRAMbyRegReport(CString& report, const RegistrySource& registry, const CString& videocard_report);
 
 }  // namespace orvanta

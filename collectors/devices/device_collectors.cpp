@@ -45,25 +45,25 @@ DWORD DirectXPacked() {
 }  // namespace
 
 void CUserOrvanta::GetDriverInfo(CString& report) {
-  WriteDeviceListReport(report, LiveDeviceRegistry(), kDisplayClass | kMediaClass | kNetClass | kModemClass);
+  WriteDeviceListReport(report, LiveRegistry(), kDisplayClass | kMediaClass | kNetClass | kModemClass);
 }
 
 void CUserOrvanta::GetVideocardNameInfo(CString& report) {
-  WriteVideocardNameReport(report, DirectXPacked(), LiveDirectDraw(), LiveDeviceRegistry());
+  WriteVideocardNameReport(report, DirectXPacked(), LiveDirectDraw(), LiveRegistry());
 }
 
-void CUserOrvanta::GetMediaInfo(CString& report) { WriteDeviceListReport(report, LiveDeviceRegistry(), kMediaClass); }
+void CUserOrvanta::GetMediaInfo(CString& report) { WriteDeviceListReport(report, LiveRegistry(), kMediaClass); }
 
-void CUserOrvanta::GetNetInfo(CString& report) { WriteDeviceListReport(report, LiveDeviceRegistry(), kNetClass); }
+void CUserOrvanta::GetNetInfo(CString& report) { WriteDeviceListReport(report, LiveRegistry(), kNetClass); }
 
-void CUserOrvanta::GetModemInfo(CString& report) { WriteDeviceListReport(report, LiveDeviceRegistry(), kModemClass); }
+void CUserOrvanta::GetModemInfo(CString& report) { WriteDeviceListReport(report, LiveRegistry(), kModemClass); }
 
-void CUserOrvanta::GetCDROMInfo(CString& report) { WriteCDROMReport(report, LiveDeviceRegistry(), PlatformId()); }
+void CUserOrvanta::GetCDROMInfo(CString& report) { WriteCDROMReport(report, LiveRegistry(), PlatformId()); }
 
 void CUserOrvanta::GetVRAMbyRegInfo(CString& report) {
   CString videocard;
   GetVideocardNameInfo(videocard);
-  WriteVRAMbyRegReport(report, LiveDeviceRegistry(), videocard);
+  WriteVRAMbyRegReport(report, LiveRegistry(), videocard);
 }
 
 }  // namespace orvanta

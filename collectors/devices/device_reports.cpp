@@ -27,7 +27,7 @@ bool IsOfClass(const DeviceEntry& entry, unsigned classes) {
 
 }  // namespace
 
-void WriteDeviceListReport(CString& report, const DeviceRegistry& registry, unsigned classes) {
+void WriteDeviceListReport(CString& report, const RegistrySource& registry, unsigned classes) {
   DeviceEntry entry;
   ForEachServiceDevice(registry, entry, [&](const DeviceEntry& device) {
     if (!IsOfClass(device, classes)) return;
@@ -36,7 +36,7 @@ void WriteDeviceListReport(CString& report, const DeviceRegistry& registry, unsi
   });
 }
 
-void WriteCDROMReport(CString& report, const DeviceRegistry& registry, DWORD platform) {
+void WriteCDROMReport(CString& report, const RegistrySource& registry, DWORD platform) {
   DeviceEntry entry;
   ForEachServiceDevice(registry, entry, [&](const DeviceEntry& device) {
     if (!IsOfClass(device, kCDROMClass)) return;
@@ -61,7 +61,7 @@ void AppendNameOnce(CString& report, const wchar_t* name) {
 }
 
 void WriteVideocardNameReport(CString& report, DWORD directx_packed, const DisplayAdapterSource& directdraw,
-                              const DeviceRegistry& registry) {
+                              const RegistrySource& registry) {
   std::wstring description;
   if (directx_packed > 0x50000 && directdraw.Describe(&description)) {
     report += description;

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "collectors/devices/device_registry.h"
+#include "framework/reg_key.h"
 #include "framework/report_text.h"
 
 namespace orvanta {
@@ -22,12 +22,12 @@ enum DeviceClassSet : unsigned {
 };
 
 // Appends the DeviceDesc of every device of the |classes|.
-void WriteDeviceListReport(CString& report, const DeviceRegistry& registry, unsigned classes);
+void WriteDeviceListReport(CString& report, const RegistrySource& registry, unsigned classes);
 
 // Appends the name of every CD-ROM device once: the FriendlyName on Windows NT,
 // the DeviceDesc on Windows 9x and Win32s (|platform| as GetVersionExW gives
 // it); devices of other platforms are skipped.
-void WriteCDROMReport(CString& report, const DeviceRegistry& registry, DWORD platform);
+void WriteCDROMReport(CString& report, const RegistrySource& registry, DWORD platform);
 
 // Appends |name| and "\n" unless |name| is empty or already occurs anywhere in
 // |report| (case-sensitive, as a part of any line too).
@@ -46,6 +46,6 @@ class DisplayAdapterSource {
 // With DirectX newer than 5.0 (|directx_packed| > 0x50000) and DirectDraw at
 // hand, the one line DirectDraw gives; otherwise the Display devices.
 void WriteVideocardNameReport(CString& report, DWORD directx_packed, const DisplayAdapterSource& directdraw,
-                              const DeviceRegistry& registry);
+                              const RegistrySource& registry);
 
 }  // namespace orvanta

@@ -4,12 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <memory>
 
 namespace orvanta {
 namespace {
 
-constexpr DWORD kFieldBytes = kDeviceFieldChars * sizeof(wchar_t);
 // Room for names and data in the name searches.
 constexpr DWORD kNameChars = 520;
 constexpr DWORD kSearchDataBytes = 520;
@@ -47,31 +45,24 @@ bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ |
 void ClearField(DeviceField& field) { std::memset(field, 0, sizeof(field)); }
 
 // Text of |bytes| bytes at |data| into |field|: up to the first zero, the end
-// of the data or the field's last character, whichever comes first.
+// of the data or the field's last character, whichever comes first. A cut
+// that would split a surrogate pair falls before the pair.
 void StoreText(DeviceField& field, const BYTE* data, DWORD bytes) {
-  DWORD chars = bytes / sizeof(wchar_t);
-  if (chars > kDeviceFieldChars - 1) chars = kDeviceFieldChars - 1;
-  std::memcpy(field, data, chars * sizeof(wchar_t));
-  field[chars] = L'\0';
+  const DWORD chars = bytes / sizeof(wchar_t);
+  DWORD kept = std::min(chars, kDeviceFieldChars - 1);
+  std::memcpy(field, data, kept * sizeof(wchar_t));
+  if (kept < chars) {
+    wchar_t next;
+    std::memcpy(&next, data + kept * sizeof(wchar_t), sizeof(next));
+    if (IS_HIGH_SURROGATE(field[kept - 1]) && IS_LOW_SURROGATE(next)) --kept;
+  }
+  field[kept] = L'\0';
 }
 
-// A string value longer than the field: read whole, then cut. Rare; the only
-// read that needs a buffer of its own.
-bool ReadLongString(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DWORD size, DeviceField& field) {
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
-    DWORD type = REG_NONE;
-    DWORD read = size;
-    const LONG status = registry.QueryValue(key, name, &type, buffer.get(), &read);
-    if (status == ERROR_MORE_DATA && read > size) {
-      size = read;  // the value grew between the two queries
-      continue;
-    }
-    if (status != ERROR_SUCCESS || !IsStringType(type)) return false;
-    StoreText(field, buffer.get(), read);
-    return true;
-  }
-  return false;
+// Opens |parent|\|path| for reading; an empty |path| names no key.
+bool OpenSubkey(RegKey& key, const RegKey& parent, const wchar_t* path) {
+  if (!parent || !*path) return false;
+  return key.Open(parent.Get(), path, KEY_READ) == ERROR_SUCCESS;
 }
 
 // The parts that follow from an instance path; true when its key was read.
@@ -84,138 +75,126 @@ bool ReadInstance(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instanc
 
 }  // namespace
 
-bool ReadRegistryString(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DeviceField& field) {
+bool ReadRegistryString(const RegKey& key, const wchar_t* name, DeviceField& field) {
   ClearField(field);
+  // A value that does not fit this buffer is absent: the registry answers
+  // ERROR_MORE_DATA without copying it.
+  BYTE data[kLongestDeviceValueBytes];
+  DWORD size = sizeof(data);
   DWORD type = REG_NONE;
-  DWORD size = 0;
-  if (registry.QueryValue(key, name, &type, nullptr, &size) != ERROR_SUCCESS || !IsStringType(type)) return false;
-
-  bool read = false;
-  if (size <= kFieldBytes) {
-    DWORD bytes = kFieldBytes;
-    read = registry.QueryValue(key, name, &type, reinterpret_cast<BYTE*>(field), &bytes) == ERROR_SUCCESS &&
-           IsStringType(type);
-    if (read) field[std::min<DWORD>(bytes / sizeof(wchar_t), kDeviceFieldChars - 1)] = L'\0';
-  } else {
-    read = ReadLongString(registry, key, name, size, field);
-  }
-  if (!read) ClearField(field);
-  return read;
+  if (key.QueryValue(name, &type, data, &size) != ERROR_SUCCESS || !IsStringType(type)) return false;
+  StoreText(field, data, size);
+  return true;
 }
 
-bool ReadRegistryDword(const DeviceRegistry& registry, HKEY key, const wchar_t* name, DWORD* value) {
+bool ReadRegistryDword(const RegKey& key, const wchar_t* name, DWORD* value) {
   BYTE data[sizeof(DWORD)] = {};
   DWORD size = sizeof(data);
   DWORD type = REG_NONE;
   *value = 0;
-  if (registry.QueryValue(key, name, &type, data, &size) != ERROR_SUCCESS) return false;
+  if (key.QueryValue(name, &type, data, &size) != ERROR_SUCCESS) return false;
   if (type != REG_DWORD && type != REG_BINARY) return false;
   std::memset(data + size, 0, sizeof(data) - size);
   std::memcpy(value, data, sizeof(data));
   return true;
 }
 
-bool RegistryValueExists(const DeviceRegistry& registry, HKEY key, const wchar_t* name) {
+bool RegistryValueExists(const RegKey& key, const wchar_t* name) {
   for (DWORD index = 0;; ++index) {
     wchar_t value_name[kNameChars];
     DWORD chars = kNameChars;
     BYTE data[kSearchDataBytes];
     DWORD size = sizeof(data);
     DWORD type = REG_NONE;
-    if (registry.EnumValue(key, index, value_name, &chars, &type, data, &size) != ERROR_SUCCESS) return false;
+    if (key.EnumValue(index, value_name, &chars, &type, data, &size) != ERROR_SUCCESS) return false;
     if (_wcsicmp(value_name, name) == 0) return true;
   }
 }
 
-bool RegistrySubkeyExists(const DeviceRegistry& registry, HKEY key, const wchar_t* name) {
+bool RegistrySubkeyExists(const RegKey& key, const wchar_t* name) {
   for (DWORD index = 0;; ++index) {
     wchar_t subkey[kNameChars];
     DWORD chars = kNameChars;
-    if (registry.EnumKey(key, index, subkey, &chars) != ERROR_SUCCESS) return false;
+    if (key.EnumKey(index, subkey, &chars) != ERROR_SUCCESS) return false;
     if (_wcsicmp(subkey, name) == 0) return true;
   }
 }
 
-bool OpenDeviceEnumRoot(DeviceKey& root) {
-  return root.Open(HKEY_LOCAL_MACHINE, kEnumRootNt) || root.Open(HKEY_LOCAL_MACHINE, kEnumRoot9x);
+bool OpenDeviceEnumRoot(RegKey& root) {
+  return root.Open(HKEY_LOCAL_MACHINE, kEnumRootNt, KEY_READ) == ERROR_SUCCESS ||
+         root.Open(HKEY_LOCAL_MACHINE, kEnumRoot9x, KEY_READ) == ERROR_SUCCESS;
 }
 
-bool OpenDeviceClassRoot(DeviceKey& root) {
-  return root.Open(HKEY_LOCAL_MACHINE, kClassRootNt) || root.Open(HKEY_LOCAL_MACHINE, kClassRoot9x);
+bool OpenDeviceClassRoot(RegKey& root) {
+  return root.Open(HKEY_LOCAL_MACHINE, kClassRootNt, KEY_READ) == ERROR_SUCCESS ||
+         root.Open(HKEY_LOCAL_MACHINE, kClassRoot9x, KEY_READ) == ERROR_SUCCESS;
 }
 
-bool OpenServiceRoot(DeviceKey& root) {
+bool OpenServiceRoot(RegKey& root) {
   // Systems that only emulate HKEY_DYN_DATA (Wine) open it with an empty
   // configuration manager; it is the device root only where the
   // configuration manager lists device nodes.
-  if (root.Open(HKEY_DYN_DATA, nullptr)) {
-    DeviceKey nodes(root.registry());
+  if (root.Open(HKEY_DYN_DATA, nullptr, KEY_READ) == ERROR_SUCCESS) {
+    RegKey nodes(root.source());
     wchar_t name[kNameChars];
     DWORD chars = kNameChars;
-    if (nodes.Open(root.Get(), kConfigManagerEnum) &&
-        root.registry().EnumKey(nodes.Get(), 0, name, &chars) == ERROR_SUCCESS)
-      return true;
+    if (OpenSubkey(nodes, root, kConfigManagerEnum) && nodes.EnumKey(0, name, &chars) == ERROR_SUCCESS) return true;
   }
-  return root.Open(HKEY_LOCAL_MACHINE, kServiceRootNt);
+  return root.Open(HKEY_LOCAL_MACHINE, kServiceRootNt, KEY_READ) == ERROR_SUCCESS;
 }
 
-HKEY DeviceRoots::EnumRoot() {
+const RegKey& DeviceRoots::EnumRoot() {
   if (!enum_tried_) {
     enum_tried_ = true;
     OpenDeviceEnumRoot(enum_root_);
   }
-  return enum_root_.Get();
+  return enum_root_;
 }
 
-HKEY DeviceRoots::ClassRoot() {
+const RegKey& DeviceRoots::ClassRoot() {
   if (!class_tried_) {
     class_tried_ = true;
     OpenDeviceClassRoot(class_root_);
   }
-  return class_root_.Get();
+  return class_root_;
 }
 
 bool ReadClassDescription(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* class_subkey) {
-  const HKEY root = roots.ClassRoot();
-  DeviceKey key(roots.registry());
-  if (!root || !key.Open(root, class_subkey)) return false;
-  ReadRegistryString(roots.registry(), key.Get(), nullptr, entry.ClassDescription);
+  const RegKey& root = roots.ClassRoot();
+  RegKey key(root.source());
+  if (!OpenSubkey(key, root, class_subkey)) return false;
+  ReadRegistryString(key, nullptr, entry.ClassDescription);
   return true;
 }
 
 bool ReadDriverKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* driver_subkey) {
-  const HKEY root = roots.ClassRoot();
-  DeviceKey key(roots.registry());
-  if (!root || !key.Open(root, driver_subkey)) return false;
+  const RegKey& root = roots.ClassRoot();
+  RegKey key(root.source());
+  if (!OpenSubkey(key, root, driver_subkey)) return false;
   std::memset(&entry.DriverKeyInfo, 0, sizeof(entry.DriverKeyInfo));
-  for (const DriverValue& value : kDriverValues)
-    ReadRegistryString(roots.registry(), key.Get(), value.name, entry.DriverKeyInfo.*value.field);
+  for (const DriverValue& value : kDriverValues) ReadRegistryString(key, value.name, entry.DriverKeyInfo.*value.field);
   return true;
 }
 
 bool ReadDeviceKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instance_path) {
-  const HKEY root = roots.EnumRoot();
-  DeviceKey key(roots.registry());
-  if (!root || !key.Open(root, instance_path)) return false;
+  const RegKey& root = roots.EnumRoot();
+  RegKey key(root.source());
+  if (!OpenSubkey(key, root, instance_path)) return false;
   std::memset(&entry.DeviceKeyInfo, 0, sizeof(entry.DeviceKeyInfo));
-  for (const DeviceValue& value : kDeviceValues)
-    ReadRegistryString(roots.registry(), key.Get(), value.name, entry.DeviceKeyInfo.*value.field);
+  for (const DeviceValue& value : kDeviceValues) ReadRegistryString(key, value.name, entry.DeviceKeyInfo.*value.field);
   return true;
 }
 
 DWORD NextServiceWithDevices(ServiceCursor& cursor) {
-  const DeviceRegistry& registry = cursor.root.registry();
   cursor.service_enum.Reset();
   cursor.service.Reset();
   for (;;) {
     wchar_t name[kNameChars];
     DWORD chars = kNameChars;
-    const DWORD index = cursor.next_index++;
-    if (registry.EnumKey(cursor.root.Get(), index, name, &chars) != ERROR_SUCCESS) return 0;
-    if (!cursor.service.Open(cursor.root.Get(), name)) continue;
-    if (RegistrySubkeyExists(registry, cursor.service.Get(), L"Enum") &&
-        cursor.service_enum.Open(cursor.service.Get(), L"Enum")) {
-      const DWORD count = CountServiceDevices(registry, cursor.service.Get(), cursor.service_enum.Get());
+    if (cursor.root.EnumKey(cursor.next_index++, name, &chars) != ERROR_SUCCESS) return 0;
+    if (!OpenSubkey(cursor.service, cursor.root, name)) continue;
+    if (RegistrySubkeyExists(cursor.service, L"Enum") && OpenSubkey(cursor.service_enum, cursor.service, L"Enum")) {
+      const DWORD count = CountServiceDevices(cursor.service, cursor.service_enum);
       if (count > 0) return count;
     }
     cursor.service_enum.Reset();
@@ -225,22 +204,22 @@ DWORD NextServiceWithDevices(ServiceCursor& cursor) {
 
 namespace {
 
-DWORD CountSubkeys(const DeviceRegistry& registry, HKEY key) {
+DWORD CountSubkeys(const RegKey& key) {
   for (DWORD count = 0;; ++count) {
     wchar_t name[kNameChars];
     DWORD chars = kNameChars;
-    if (registry.EnumKey(key, count, name, &chars) != ERROR_SUCCESS) return count;
+    if (key.EnumKey(count, name, &chars) != ERROR_SUCCESS) return count;
   }
 }
 
 // One past the highest index that an Enum key can name a device by: its
 // largest value name that is a decimal number, or its number of subkeys.
-DWORD DeviceIndexLimit(const DeviceRegistry& registry, HKEY enum_key) {
-  DWORD limit = CountSubkeys(registry, enum_key);
+DWORD DeviceIndexLimit(const RegKey& enum_key) {
+  DWORD limit = CountSubkeys(enum_key);
   for (DWORD index = 0;; ++index) {
     wchar_t name[kNameChars];
     DWORD chars = kNameChars;
-    const LONG status = registry.EnumValue(enum_key, index, name, &chars, nullptr, nullptr, nullptr);
+    const LONG status = enum_key.EnumValue(index, name, &chars, nullptr, nullptr, nullptr);
     if (status == ERROR_MORE_DATA) continue;  // a name too long to be a number
     if (status != ERROR_SUCCESS) return limit;
     if (chars == 0 || chars > 10 || std::wcsspn(name, L"0123456789") != chars) continue;
@@ -252,36 +231,34 @@ DWORD DeviceIndexLimit(const DeviceRegistry& registry, HKEY enum_key) {
 
 }  // namespace
 
-DWORD CountServiceDevices(const DeviceRegistry& registry, HKEY service, HKEY enum_key) {
+DWORD CountServiceDevices(const RegKey& service, const RegKey& enum_key) {
   DWORD count = 0;
   // "Count" is believed only as far as the key can name devices: a damaged
   // count of four billion would otherwise keep the walk asking for devices
   // that cannot exist.
-  if (RegistryValueExists(registry, service, L"Group") && ReadRegistryDword(registry, enum_key, L"Count", &count))
-    return count == 0 ? 0 : std::min(count, DeviceIndexLimit(registry, enum_key));
-  return CountSubkeys(registry, enum_key);
+  if (RegistryValueExists(service, L"Group") && ReadRegistryDword(enum_key, L"Count", &count))
+    return count == 0 ? 0 : std::min(count, DeviceIndexLimit(enum_key));
+  return CountSubkeys(enum_key);
 }
 
-bool ReadServiceDevice(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index) {
+bool ReadServiceDevice(DeviceRoots& roots, DeviceEntry& entry, const RegKey& enum_key, DWORD index) {
   std::memset(&entry, 0, sizeof(entry));
   wchar_t index_name[12];
   _ultow(index, index_name, 10);
   DeviceField instance_path;
-  if (!ReadRegistryString(roots.registry(), enum_key, index_name, instance_path))
+  if (!ReadRegistryString(enum_key, index_name, instance_path))
     return ReadDeviceByHardwareKey(roots, entry, enum_key, index);
   return ReadInstance(roots, entry, instance_path);
 }
 
-bool ReadDeviceByHardwareKey(DeviceRoots& roots, DeviceEntry& entry, HKEY enum_key, DWORD index) {
-  const DeviceRegistry& registry = roots.registry();
+bool ReadDeviceByHardwareKey(DeviceRoots& roots, DeviceEntry& entry, const RegKey& enum_key, DWORD index) {
   wchar_t name[kNameChars];
   DWORD chars = kNameChars;
-  if (registry.EnumKey(enum_key, index, name, &chars) != ERROR_SUCCESS) return false;
+  if (enum_key.EnumKey(index, name, &chars) != ERROR_SUCCESS) return false;
   DeviceField hardware_key;
   {
-    DeviceKey node(registry);
-    if (!node.Open(enum_key, name)) return false;
-    if (!ReadRegistryString(registry, node.Get(), L"HardWareKey", hardware_key)) return false;
+    RegKey node(enum_key.source());
+    if (!OpenSubkey(node, enum_key, name) || !ReadRegistryString(node, L"HardWareKey", hardware_key)) return false;
   }
   return ReadInstance(roots, entry, hardware_key);
 }

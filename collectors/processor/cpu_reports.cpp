@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "framework/reg_key.h"
 
 namespace orvanta {
 namespace {
@@ -26,14 +25,15 @@ constexpr DescriptionKey kDescriptionKeys[] = {
 
 }  // namespace
 
-void WriteCPUInfoReport(CString& report, const RegistryReader& registry) {
+void WriteCPUInfoReport(CString& report, const RegistrySource& registry) {
   for (const DescriptionKey& source : kDescriptionKeys) {
-    const std::unique_ptr<RegistryKeyReader> key = registry.Open(source.path, KEY_QUERY_VALUE);
-    if (!key) continue;
+    RegKey key(registry);
+    if (key.Open(HKEY_LOCAL_MACHINE, source.path, KEY_QUERY_VALUE) != ERROR_SUCCESS) continue;
     for (const DescriptionLine& line : source.lines) {
-      const std::optional<RegistryValue> value = key->Read(line.value);
-      if (!value) continue;
-      const std::wstring text = TextFromRegistryData(value->data.data(), value->data.size());
+      DWORD type = REG_NONE;
+      std::vector<BYTE> data;
+      if (key.ReadValue(line.value, &type, &data) != ERROR_SUCCESS) continue;
+      const std::wstring text = TextFromRegistryData(data.data(), data.size());
       report += line.drop_leading_space ? TrimLeadingWhiteSpace(text) : text;
       report += L'\n';
     }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "collectors/registry_reader.h"
+#include "framework/reg_key.h"
 #include "framework/report_text.h"
 
 namespace orvanta {
@@ -14,7 +14,7 @@ namespace orvanta {
 // The OEM strings and the description of processor 0 from the registry, one
 // value per line, each ended by "\n". Values are read as text whatever their
 // type; absent keys and values give no line.
-void WriteCPUInfoReport(CString& report, const RegistryReader& registry);
+void WriteCPUInfoReport(CString& report, const RegistrySource& registry);
 
 // What the core count asks of Windows.
 class ProcessorInformationSource {

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "collectors/user_orvanta.h"
-#include "framework/reg_key.h"
 
 namespace orvanta {
 namespace {
@@ -21,24 +20,24 @@ constexpr ModelSource kModelSources[] = {
     {L"SYSTEM\\CurrentControlSet\\Control\\SystemInformation", L"SystemManufacturer", L"SystemProductName"},
 };
 
-std::wstring ModelText(const RegistryValue& value) {
-  return TextFromRegistryData(value.data.data(), std::min(value.data.size(), kSystemModelValueBytes));
+std::wstring ModelText(const std::vector<BYTE>& data) {
+  return TextFromRegistryData(data.data(), std::min(data.size(), kSystemModelValueBytes));
 }
 
 }  // namespace
 
-void WriteSystemModelReport(CString& report, const RegistryReader& registry) {
+void WriteSystemModelReport(CString& report, const RegistrySource& registry) {
   for (const ModelSource& source : kModelSources) {
-    const std::unique_ptr<RegistryKeyReader> key = registry.Open(source.path, KEY_READ);
-    if (!key) continue;
+    RegKey key(registry);
+    if (key.Open(HKEY_LOCAL_MACHINE, source.path, KEY_READ) != ERROR_SUCCESS) continue;
 
-    const std::optional<RegistryValue> model = key->Read(source.model_value);
-    if (!model) return;
-    if (model->type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(*model).c_str());
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (key.ReadValue(source.model_value, &type, &data) != ERROR_SUCCESS) return;
+    if (type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(data).c_str());
 
-    const std::optional<RegistryValue> product = key->Read(source.product_value);
-    if (product && product->type == REG_SZ)
-      AppendFormat(report, L"Product : %s\n", ModelText(*product).c_str());
+    if (key.ReadValue(source.product_value, &type, &data) == ERROR_SUCCESS && type == REG_SZ)
+      AppendFormat(report, L"Product : %s\n", ModelText(data).c_str());
     return;
   }
 }

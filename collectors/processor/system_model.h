@@ -1,7 +1,7 @@
 // The system model report: the computer's maker and model from the registry.
 #pragma once
 
-#include "collectors/registry_reader.h"
+#include "framework/reg_key.h"
 #include "framework/report_text.h"
 
 namespace orvanta {
@@ -12,6 +12,6 @@ inline constexpr size_t kSystemModelValueBytes = 512;
 // "SystemModel : %s\n" and "Product : %s\n" from the first of the OEM key and
 // the system information key that opens. Only REG_SZ values are printed; a
 // missing first value ends the report.
-void WriteSystemModelReport(CString& report, const RegistryReader& registry);
+void WriteSystemModelReport(CString& report, const RegistrySource& registry);
 
 }  // namespace orvanta

@@ -1,16 +1,13 @@
 // The device reports and the registry video memory report under Wine: a tree
-// of services, device instances, driver keys and adapter entries that the
+// of services, device instances and adapter entries that the
 // tests plant in the prefix's registry and remove again. Wine's own devices
 // come first in the reports (the planted services sort last), so each check
 // is "what the report said before" plus the lines the planted tree adds.
 #include <ddraw.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <map>
 
-#include "collectors/devices/adapter_memory.h"
-#include "collectors/devices/device_walk.h"
-#include "framework/scoped_library.h"
 #include "tests/com/com_test_support.h"
 #include "tests/com/planted_key.h"
 
@@ -31,31 +28,22 @@ const wchar_t kCdromGuid[] = L"{4d36e965-e325-11ce-bfc1-08002be10318}";
 
 const std::wstring kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
 const std::wstring kEnum = L"SYSTEM\\CurrentControlSet\\Enum\\";
-const std::wstring kClass = L"SYSTEM\\CurrentControlSet\\Control\\Class\\";
-const std::wstring kVideo = L"SYSTEM\\CurrentControlSet\\Control\\Video\\";
 
-// Instances live below Enum\ORVANTA_TEST, driver keys below Class\ORVANTA_TEST.
+// Instances live below Enum\ORVANTA_TEST.
 const std::wstring kInstances = L"ORVANTA_TEST";
 
-// Services whose names sort after every service of Wine's own.
-class PlantedService {
- public:
-  explicit PlantedService(const std::wstring& name) : key_(kServices + name) {}
-  void Plant() { key_.Plant(); }
-  PlantedKey& key() { return key_; }
-  // A "Group" value, as the services that own devices have.
-  void Group() { key_.SetText(L"Group", L"Orvanta test"); }
-  // The Enum key: "Count" and one value per instance path.
-  void Devices(DWORD count, std::initializer_list<std::wstring> instances) {
-    key_.SetDwordAt(L"Enum", L"Count", count);
-    DWORD index = 0;
-    for (const std::wstring& instance : instances)
-      key_.SetTextAt(L"Enum", std::to_wstring(index++).c_str(), kInstances + L"\\" + instance);
-  }
-
- private:
-  PlantedKey key_;
-};
+// A planted service whose name sorts after every service of Wine's own, with
+// a "Group" value and an Enum key holding |count| and the instance paths in
+// "0", "1", ...
+void PlantService(PlantedKey& service, DWORD count, std::initializer_list<std::wstring> instances) {
+  ASSERT_NO_FATAL_FAILURE(service.Plant());
+  ASSERT_NO_FATAL_FAILURE(service.SetText(L"Group", L"Orvanta test"));
+  ASSERT_NO_FATAL_FAILURE(service.SetDwordAt(L"Enum", L"Count", count));
+  DWORD index = 0;
+  for (const std::wstring& instance : instances)
+    ASSERT_NO_FATAL_FAILURE(
+        service.SetTextAt(L"Enum", std::to_wstring(index++).c_str(), kInstances + L"\\" + instance));
+}
 
 class DeviceReports : public ::testing::Test {
  protected:
@@ -75,21 +63,9 @@ class DeviceReports : public ::testing::Test {
   PlantedKey instances_{kEnum + kInstances};
 };
 
-TEST_F(DeviceReports, EveryReportAnswersOnWinesOwnRegistry) {
-  for (DISPID id : {kGetDriverInfo, kGetMediaInfo, kGetNetInfo, kGetModemInfo, kGetCDROMInfo}) {
-    const std::wstring report = Report(id);
-    EXPECT_TRUE(report.empty() || report.back() == L'\n') << "method " << id;
-  }
-  const std::wstring videocard = Report(kGetVideocardNameInfo);
-  EXPECT_FALSE(videocard.empty());
-  EXPECT_FALSE(Report(kGetVRAMbyRegInfo).empty()) << "a size, or Unknown";
-}
-
 TEST_F(DeviceReports, ServicesListTheirDevicesByClass) {
-  const std::wstring media_before = Report(kGetMediaInfo);
-  const std::wstring driver_before = Report(kGetDriverInfo);
-  const std::wstring net_before = Report(kGetNetInfo);
-  const std::wstring modem_before = Report(kGetModemInfo);
+  std::map<DISPID, std::wstring> before;
+  for (DISPID id : {kGetMediaInfo, kGetDriverInfo, kGetNetInfo, kGetModemInfo, kGetCDROMInfo}) before[id] = Report(id);
 
   ASSERT_NO_FATAL_FAILURE(instances_.Plant());
   ASSERT_NO_FATAL_FAILURE(Instance(L"First", kMediaGuid, L"Orvanta test first"));
@@ -101,123 +77,27 @@ TEST_F(DeviceReports, ServicesListTheirDevicesByClass) {
   ASSERT_NO_FATAL_FAILURE(Instance(L"Number", kMediaGuid, L""));
   ASSERT_NO_FATAL_FAILURE(instances_.SetDwordAt(L"Number", L"DeviceDesc", 7));
   ASSERT_NO_FATAL_FAILURE(Instance(L"Cd", kCdromGuid, L"Orvanta test CD"));
+  ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(L"Cd", L"FriendlyName", L"Orvanta test CD drive"));
+  ASSERT_NO_FATAL_FAILURE(Instance(L"Net", L"{4D36E972-E325-11CE-BFC1-08002BE10318}", L"Orvanta test net"));
+  ASSERT_NO_FATAL_FAILURE(Instance(L"Modem", L"{4d36e96d-e325-11ce-bfc1-08002be10318}", L"Orvanta test modem"));
 
   // Two devices, listed in the order of their numbers, not of their names.
-  PlantedService listed(L"zzOrvantaTest1");
-  ASSERT_NO_FATAL_FAILURE(listed.Plant());
-  ASSERT_NO_FATAL_FAILURE(listed.Group());
-  ASSERT_NO_FATAL_FAILURE(listed.Devices(2, {L"Second", L"First", L"Hidden"}));
-  // "Count" 0: passed over.
-  PlantedService none(L"zzOrvantaTest2");
-  ASSERT_NO_FATAL_FAILURE(none.Plant());
-  ASSERT_NO_FATAL_FAILURE(none.Group());
-  ASSERT_NO_FATAL_FAILURE(none.Devices(0, {L"Hidden"}));
-  // No "Group": the Enum key's subkeys count, and it has none.
-  PlantedService ungrouped(L"zzOrvantaTest3");
-  ASSERT_NO_FATAL_FAILURE(ungrouped.Plant());
-  ASSERT_NO_FATAL_FAILURE(ungrouped.Devices(1, {L"Hidden"}));
-  // A value before "Group" whose data exceeds the search's 520 bytes ends the
-  // search for "Group".
-  PlantedService big_value(L"zzOrvantaTest4");
-  ASSERT_NO_FATAL_FAILURE(big_value.Plant());
-  const std::vector<BYTE> blob(600, 0x5A);
-  ASSERT_NO_FATAL_FAILURE(big_value.key().Set(L"Description", REG_BINARY, blob.data(), blob.size()));
-  ASSERT_NO_FATAL_FAILURE(big_value.Group());
-  ASSERT_NO_FATAL_FAILURE(big_value.Devices(1, {L"Hidden"}));
+  PlantedKey listed(kServices + L"zzOrvantaTest1");
+  ASSERT_NO_FATAL_FAILURE(PlantService(listed, 2, {L"Second", L"First", L"Hidden"}));
   // A missing instance does not stop the next number being read; names come
   // as stored; a REG_DWORD name is empty; an over-long one is cut.
-  PlantedService mixed(L"zzOrvantaTest5");
-  ASSERT_NO_FATAL_FAILURE(mixed.Plant());
-  ASSERT_NO_FATAL_FAILURE(mixed.Group());
-  ASSERT_NO_FATAL_FAILURE(mixed.Devices(6, {L"Missing", L"Upper", L"Resource", L"Number", L"Long", L"Cd"}));
-
-  // A damaged "Count" far beyond the numbered values: the walk ends after the
-  // highest number, "3", and lists what the values name.
-  PlantedService damaged(L"zzOrvantaTest6");
-  ASSERT_NO_FATAL_FAILURE(damaged.Plant());
-  ASSERT_NO_FATAL_FAILURE(damaged.Group());
-  ASSERT_NO_FATAL_FAILURE(damaged.Devices(0xFFFFFFFF, {L"Second"}));
-  ASSERT_NO_FATAL_FAILURE(damaged.key().SetTextAt(L"Enum", L"3", kInstances + L"\\First"));
+  PlantedKey mixed(kServices + L"zzOrvantaTest5");
+  ASSERT_NO_FATAL_FAILURE(
+      PlantService(mixed, 8, {L"Missing", L"Upper", L"Resource", L"Number", L"Long", L"Cd", L"Net", L"Modem"}));
 
   const std::wstring added = L"Orvanta test second\nOrvanta test first\nOrvanta test upper-case class\n"
                              L"@orvanta.inf,%desc%;Orvanta test resource\n\n" +
-                             std::wstring(519, L'L') + L"\n" + L"Orvanta test second\nOrvanta test first\n";
-  EXPECT_EQ(Report(kGetMediaInfo), media_before + added);
-  EXPECT_EQ(Report(kGetDriverInfo), driver_before + added);
-  EXPECT_EQ(Report(kGetNetInfo), net_before);
-  EXPECT_EQ(Report(kGetModemInfo), modem_before);
-}
-
-TEST_F(DeviceReports, EntryHoldsTheInstanceDriverAndClassParts) {
-  ASSERT_NO_FATAL_FAILURE(instances_.Plant());
-  ASSERT_NO_FATAL_FAILURE(Instance(L"Full", kMediaGuid, L"Orvanta test full"));
-  for (const wchar_t* name : {L"Mfg", L"Service", L"FriendlyName"})
-    ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(L"Full", name, std::wstring(L"Orvanta ") + name));
-  ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(L"Full", L"Driver", kInstances + L"\\0000"));
-  PlantedKey driver(kClass + kInstances);
-  ASSERT_NO_FATAL_FAILURE(driver.Plant());
-  for (const wchar_t* name : {L"DeviceDesc", L"DriverDate", L"DriverVersion", L"InfPath"})
-    ASSERT_NO_FATAL_FAILURE(driver.SetTextAt(L"0000", name, std::wstring(L"Orvanta ") + name));
-  ASSERT_NO_FATAL_FAILURE(driver.SetTextAt(L"0000", L"ProviderName", L"%SystemRoot%", REG_EXPAND_SZ));
-  PlantedService service(L"zzOrvantaTest6");
-  ASSERT_NO_FATAL_FAILURE(service.Plant());
-  ASSERT_NO_FATAL_FAILURE(service.Group());
-  ASSERT_NO_FATAL_FAILURE(service.Devices(2, {L"Full", L"Absent"}));
-
-  LiveDeviceRegistry registry;
-  DeviceKey key(registry), enum_key(registry);
-  ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, (kServices + L"zzOrvantaTest6").c_str()));
-  ASSERT_TRUE(enum_key.Open(key.Get(), L"Enum"));
-  EXPECT_EQ(CountServiceDevices(registry, key.Get(), enum_key.Get()), 2u);
-  DeviceRoots roots(registry);
-  auto entry = std::make_unique<DeviceEntry>();
-  EXPECT_FALSE(ReadServiceDevice(roots, *entry, enum_key.Get(), 1)) << "the second instance does not exist";
-  ASSERT_TRUE(ReadServiceDevice(roots, *entry, enum_key.Get(), 0));
-
-  const DeviceKeyFields& device = entry->DeviceKeyInfo;
-  EXPECT_STREQ(device.ClassGUID, kMediaGuid);
-  EXPECT_STREQ(device.DeviceDesc, L"Orvanta test full");
-  EXPECT_STREQ(device.Driver, L"ORVANTA_TEST\\0000");
-  EXPECT_STREQ(device.Mfg, L"Orvanta Mfg");
-  EXPECT_STREQ(device.Service, L"Orvanta Service");
-  EXPECT_STREQ(device.FriendlyName, L"Orvanta FriendlyName");
-  const DriverKeyFields& driver_info = entry->DriverKeyInfo;
-  EXPECT_STREQ(driver_info.DeviceDesc, L"Orvanta DeviceDesc");
-  EXPECT_STREQ(driver_info.DriverDate, L"Orvanta DriverDate");
-  EXPECT_STREQ(driver_info.DriverVersion, L"Orvanta DriverVersion");
-  EXPECT_STREQ(driver_info.InfPath, L"Orvanta InfPath");
-  EXPECT_STREQ(driver_info.ProviderName, L"%SystemRoot%") << "stored unexpanded";
-
-  // The class description is the Media class key's default value, as Wine
-  // has it (or empty where Wine has none).
-  DeviceField class_description = {};
-  DeviceKey media_class(registry);
-  if (media_class.Open(HKEY_LOCAL_MACHINE, (kClass + kMediaGuid).c_str()))
-    ReadRegistryString(registry, media_class.Get(), nullptr, class_description);
-  EXPECT_STREQ(entry->ClassDescription, class_description);
-}
-
-TEST_F(DeviceReports, CdromNamesAppearOnce) {
-  const std::wstring before = Report(kGetCDROMInfo);
-  ASSERT_NO_FATAL_FAILURE(instances_.Plant());
-  const std::pair<const wchar_t*, const wchar_t*> drives[] = {
-      {L"Cd0", L"Orvanta X DVD-RW"}, {L"Cd1", L"Orvanta X DVD"}, {L"Cd2", L"Orvanta Y DVD"},
-      {L"Cd3", L"Orvanta Y DVD-RW"}, {L"Cd4", nullptr},
-  };
-  for (const auto& [instance, friendly_name] : drives) {
-    ASSERT_NO_FATAL_FAILURE(Instance(instance, kCdromGuid, L"Orvanta CD drive"));
-    if (friendly_name) {
-      ASSERT_NO_FATAL_FAILURE(instances_.SetTextAt(instance, L"FriendlyName", friendly_name));
-    }
-  }
-  PlantedService service(L"zzOrvantaTest7");
-  ASSERT_NO_FATAL_FAILURE(service.Plant());
-  ASSERT_NO_FATAL_FAILURE(service.Group());
-  ASSERT_NO_FATAL_FAILURE(service.Devices(5, {L"Cd0", L"Cd1", L"Cd2", L"Cd3", L"Cd4"}));
-
-  // X DVD is part of X DVD-RW, listed before it; Y DVD-RW is not part of
-  // Y DVD. The drive without FriendlyName adds nothing.
-  EXPECT_EQ(Report(kGetCDROMInfo), before + L"Orvanta X DVD-RW\nOrvanta Y DVD\nOrvanta Y DVD-RW\n");
+                             std::wstring(519, L'L') + L"\n";
+  EXPECT_EQ(Report(kGetMediaInfo), before[kGetMediaInfo] + added);
+  EXPECT_EQ(Report(kGetDriverInfo), before[kGetDriverInfo] + added + L"Orvanta test net\nOrvanta test modem\n");
+  EXPECT_EQ(Report(kGetNetInfo), before[kGetNetInfo] + L"Orvanta test net\n");
+  EXPECT_EQ(Report(kGetModemInfo), before[kGetModemInfo] + L"Orvanta test modem\n");
+  EXPECT_EQ(Report(kGetCDROMInfo), before[kGetCDROMInfo] + L"Orvanta test CD drive\n") << "the FriendlyName on NT";
 }
 
 TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
@@ -227,10 +107,8 @@ TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
   ASSERT_NO_FATAL_FAILURE(instances_.Plant());
   ASSERT_NO_FATAL_FAILURE(Instance(L"Node", kMediaGuid, L"Orvanta test node"));
   ASSERT_NO_FATAL_FAILURE(Instance(L"Serviced", kMediaGuid, L"Orvanta test serviced"));
-  PlantedService service(L"zzOrvantaTest9");
-  ASSERT_NO_FATAL_FAILURE(service.Plant());
-  ASSERT_NO_FATAL_FAILURE(service.Group());
-  ASSERT_NO_FATAL_FAILURE(service.Devices(1, {L"Serviced"}));
+  PlantedKey service(kServices + L"zzOrvantaTest9");
+  ASSERT_NO_FATAL_FAILURE(PlantService(service, 1, {L"Serviced"}));
   EXPECT_EQ(Report(kGetMediaInfo), L"Orvanta test serviced\n") << "Wine's configuration manager lists no nodes";
 
   PlantedKey node(L"Config Manager\\Enum\\ORVANTA_TEST_NODE", REG_OPTION_VOLATILE, HKEY_DYN_DATA);
@@ -241,13 +119,8 @@ TEST_F(DeviceReports, ConfigurationManagerNodesReplaceTheServices) {
 
 // The default display adapter's description as DirectDraw gives it.
 std::wstring DirectDrawDescription() {
-  ScopedLibrary ddraw(L"ddraw.dll");
-  using CreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-  const auto create = ddraw.Find<CreateFn>("DirectDrawCreate");
-  EXPECT_TRUE(create);
-  if (!create) return L"";
   ComPtr<IDirectDraw> directdraw;
-  EXPECT_EQ(create(nullptr, directdraw.Receive(), nullptr), DD_OK);
+  EXPECT_EQ(DirectDrawCreate(nullptr, directdraw.Receive(), nullptr), DD_OK);
   ComPtr<IDirectDraw4> directdraw4;
   const GUID iid = {0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
   EXPECT_EQ(directdraw.As(iid, &directdraw4), S_OK);
@@ -259,87 +132,17 @@ std::wstring DirectDrawDescription() {
   return wide;
 }
 
-TEST_F(DeviceReports, VideocardIsDirectDrawsOneLine) {
+TEST_F(DeviceReports, VideocardIsDirectDrawsOneLineAndItsRegistryEntryGivesTheMemory) {
   const std::wstring description = DirectDrawDescription();
   ASSERT_FALSE(description.empty());
-  // A Display device in the registry does not add a line: DirectX 9 answers.
-  ASSERT_NO_FATAL_FAILURE(instances_.Plant());
-  ASSERT_NO_FATAL_FAILURE(Instance(L"Display", L"{4d36e968-e325-11ce-bfc1-08002be10318}", L"Orvanta display"));
-  PlantedService service(L"zzOrvantaTest8");
-  ASSERT_NO_FATAL_FAILURE(service.Plant());
-  ASSERT_NO_FATAL_FAILURE(service.Group());
-  ASSERT_NO_FATAL_FAILURE(service.Devices(1, {L"Display"}));
   EXPECT_EQ(Report(kGetVideocardNameInfo), description + L"\n");
-}
-
-// Adapter entries two levels below the services and the video key.
-class AdapterMemory : public DeviceReports {
- protected:
-  void SetUp() override {
-    DeviceReports::SetUp();
-    ASSERT_NO_FATAL_FAILURE(services_.Plant());
-    ASSERT_NO_FATAL_FAILURE(video_.Plant());
-  }
-  void Adapter(PlantedKey& root, const std::wstring& entry, const wchar_t* description_value,
-               const std::wstring& description) {
-    ASSERT_NO_FATAL_FAILURE(root.SetTextAt(entry, L"HardwareInformation.AdapterString", L"Orvanta adapter"));
-    ASSERT_NO_FATAL_FAILURE(root.SetTextAt(entry, description_value, description));
-  }
-  static std::wstring Find(const std::wstring& name, bool expect_found = true) {
-    CString result = L"untouched";
-    EXPECT_EQ(FindAdapterMemorySize(LiveDeviceRegistry(), name.c_str(), result), expect_found) << name.c_str();
-    return result;
-  }
-
-  PlantedKey services_{kServices + L"zzOrvantaTestVideo"};
-  // Wine keeps the video key volatile.
-  PlantedKey video_{kVideo + L"{0d0e0a0d-0000-4f72-7661-6e7461000000}", REG_OPTION_VOLATILE};
-};
-
-TEST_F(AdapterMemory, FirstMatchingEntryGivesTheSize) {
-  const DWORD size = 134217728;
-  // The same name under both roots: the services come first.
-  ASSERT_NO_FATAL_FAILURE(Adapter(services_, L"Device0", L"Device Description", L"Orvanta adapter"));
-  ASSERT_NO_FATAL_FAILURE(services_.SetDwordAt(L"Device0", L"HardwareInformation.MemorySize", size));
-  ASSERT_NO_FATAL_FAILURE(Adapter(video_, L"0000", L"Device Description", L"Orvanta adapter"));
-  ASSERT_NO_FATAL_FAILURE(video_.SetAt(L"0000", L"HardwareInformation.MemorySize", REG_BINARY, &size, 4));
-  ASSERT_NO_FATAL_FAILURE(Adapter(video_, L"0001", L"DriverDesc", L"Orvanta binary"));
-  ASSERT_NO_FATAL_FAILURE(video_.SetAt(L"0001", L"HardwareInformation.MemorySize", REG_BINARY, &size, 4));
-  EXPECT_EQ(Find(L"Orvanta adapter\n"), L"128.0MB") << "trimmed, found below the services";
-  EXPECT_EQ(Find(L" Orvanta binary"), L"128.0 MB");
-
-  // "Device Description" wins over "DriverDesc".
-  ASSERT_NO_FATAL_FAILURE(Adapter(video_, L"0002", L"Device Description", L"Orvanta described"));
-  ASSERT_NO_FATAL_FAILURE(video_.SetTextAt(L"0002", L"DriverDesc", L"Orvanta driver"));
-  ASSERT_NO_FATAL_FAILURE(video_.SetTextAt(L"0002", L"HardwareInformation.MemorySize", L"64 MB"));
-  EXPECT_EQ(Find(L"Orvanta described"), L"") << "a size of another type prints nothing";
-  EXPECT_EQ(Find(L"Orvanta driver", false), L"untouched");
-
-  // Without the adapter string an entry never matches.
-  ASSERT_NO_FATAL_FAILURE(video_.SetTextAt(L"0003", L"Device Description", L"Orvanta plain"));
-  ASSERT_NO_FATAL_FAILURE(video_.SetDwordAt(L"0003", L"HardwareInformation.MemorySize", size));
-  EXPECT_EQ(Find(L"Orvanta plain", false), L"untouched");
-
-  // Letter case counts.
-  EXPECT_EQ(Find(L"orvanta adapter", false), L"untouched");
-  CString report;
-  WriteVRAMbyRegReport(report, LiveDeviceRegistry(), L"ORVANTA ADAPTER\n");
-  EXPECT_EQ(report, L"Unknown");
-
-  // A 2-byte size is read zero-padded; no size at all is "Unknown".
-  ASSERT_NO_FATAL_FAILURE(Adapter(video_, L"0004", L"Device Description", L"Orvanta short"));
-  ASSERT_NO_FATAL_FAILURE(video_.SetAt(L"0004", L"HardwareInformation.MemorySize", REG_DWORD, "\xff\xff", 2));
-  EXPECT_EQ(Find(L"Orvanta short"), L"0.1MB");
-  ASSERT_NO_FATAL_FAILURE(Adapter(video_, L"0005", L"Device Description", L"Orvanta sizeless"));
-  EXPECT_EQ(Find(L"Orvanta sizeless"), L"Unknown");
-}
-
-TEST_F(AdapterMemory, ReportLooksUpTheVideocardName) {
-  const std::wstring description = DirectDrawDescription();
-  ASSERT_FALSE(description.empty());
+  // An adapter entry below the services, named as the video card report names it.
+  PlantedKey adapter(kServices + L"zzOrvantaTestVideo");
+  ASSERT_NO_FATAL_FAILURE(adapter.Plant());
   const DWORD size = 268435456;
-  ASSERT_NO_FATAL_FAILURE(Adapter(services_, L"Device0", L"Device Description", description));
-  ASSERT_NO_FATAL_FAILURE(services_.SetAt(L"Device0", L"HardwareInformation.MemorySize", REG_BINARY, &size, 4));
+  ASSERT_NO_FATAL_FAILURE(adapter.SetTextAt(L"Device0", L"HardwareInformation.AdapterString", L"Orvanta adapter"));
+  ASSERT_NO_FATAL_FAILURE(adapter.SetTextAt(L"Device0", L"Device Description", description));
+  ASSERT_NO_FATAL_FAILURE(adapter.SetAt(L"Device0", L"HardwareInformation.MemorySize", REG_BINARY, &size, 4));
   EXPECT_EQ(Report(kGetVRAMbyRegInfo), L"256.0 MB");
 }
 

@@ -128,7 +128,7 @@ Timing Summary(std::vector<double> samples, double first) {
 // Fewer repeats for slow calls, so that a run stays within minutes.
 bool emulated = false;
 int RepeatsFor(double first_ms) {
-  if (emulated) return first_ms > 50 ? 5 : first_ms > 5 ? 10 : 40;
+  if (emulated) return first_ms > 50 ? 3 : first_ms > 5 ? 5 : 20;
   return first_ms > 50 ? 10 : first_ms > 5 ? 25 : 100;
 }
 

@@ -40,7 +40,7 @@ else
     echo "## The 32-bit file, emulated"
     echo
     echo "- Machine: the machine above, emulating a 64-bit PC with QEMU (TCG, no hardware virtualisation; up to"
-    echo "  4 emulated processors, 3 GB): Debian 12, 32-bit Wine $(/usr/lib/wine/wine --version 2>/dev/null | sed 's/^wine-//'), win32 prefix, Xvfb, null ALSA output"
+    echo "  4 emulated processors, 3 GB): Debian 12, 32-bit Wine $(/usr/lib/wine/wine64 --version 2>/dev/null | sed 's/^wine-//') (the guest has the same Debian release), win32 prefix, Xvfb, null ALSA output"
     echo "- The guest run (boot, prefix, tables) took $((SECONDS - guest_started)) s"
     echo
     debugfs -R "cat /build/bench-tables.md" "$root/build/x86/guest/work.raw" 2>/dev/null | sed 's/^## /### /'

@@ -9,8 +9,10 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
+#include "collectors/graphics/direct3d.h"
 #include "collectors/graphics/direct_draw.h"
 #include "framework/com_ptr.h"
 #include "framework/reg_key.h"
@@ -208,39 +210,50 @@ bool CurrentDisplayMode() {
   return facts > 0;
 }
 
-// The driver types that the Direct3D 10 probes try, in their order.
-constexpr int kDriverTypes[] = {0, 1, 2, 3};  // hardware, reference, null, software
-constexpr UINT kDirect3D10SdkVersion = 29;
+// The Direct3D runtimes, one shape for all four: the runtime loaded by file
+// name and asked for what its report needs, through the control's own loader
+// (the same LoadLibraryW, entry point, SDK version and object the reports
+// use), everything released before the floor returns.
+template <class Runtime>
+bool AskRuntime(std::unique_ptr<Runtime> (LiveDirect3DRuntimes::*load)(), bool (*ask)(Runtime&)) {
+  LiveDirect3DRuntimes runtimes;
+  const std::unique_ptr<Runtime> runtime = (runtimes.*load)();
+  return runtime && ask(*runtime);
+}
 
-// Every attempt the Direct3D 10.1 probe makes: four driver types at feature
-// levels 10.1 and 10.0, each device released at once.
-bool CreateDirect3D10_1() {
-  ScopedLibrary library(L"d3d10_1.dll");
-  using CreateFn = HRESULT(WINAPI*)(void*, int, HMODULE, UINT, UINT, UINT, IUnknown**);
-  auto create = library.Find<CreateFn>("D3D10CreateDevice1");
-  if (!create) return false;
+// Every device the Direct3D 10 and 10.1 probes try: four driver types, at
+// feature levels 10.1 and 10.0 (which Direct3D 10 ignores), each released at once.
+bool CreateEveryDevice(Direct3D10Runtime& runtime, std::initializer_list<UINT> levels) {
   bool any = false;
-  for (const UINT level : {0xa100u, 0xa000u}) {
-    for (const int type : kDriverTypes) {
-      ComPtr<IUnknown> device;
-      any |= SUCCEEDED(create(nullptr, type, nullptr, 0, level, kDirect3D10SdkVersion, device.Receive()));
-    }
+  for (const UINT level : levels) {
+    for (const UINT type : {kDriverTypeHardware, kDriverTypeReference, kDriverTypeNull, kDriverTypeSoftware})
+      any |= runtime.CanCreateDevice(type, level);
   }
   return any;
 }
 
-// Every attempt the Direct3D 10 probe makes: the four driver types.
+bool Direct3D8Floor() {
+  return AskRuntime<Direct3D8Runtime>(&LiveDirect3DRuntimes::LoadDirect3D8, [](Direct3D8Runtime& runtime) {
+    return runtime.DefaultAdapterDriver().has_value();
+  });
+}
+
+bool Direct3D9Floor() {
+  return AskRuntime<Direct3DRuntime>(&LiveDirect3DRuntimes::LoadDirect3D9, [](Direct3DRuntime& runtime) {
+    return runtime.HardwareShaderVersions().has_value();
+  });
+}
+
+bool CreateDirect3D10_1() {
+  return AskRuntime<Direct3D10Runtime>(&LiveDirect3DRuntimes::LoadDirect3D10_1, [](Direct3D10Runtime& runtime) {
+    return CreateEveryDevice(runtime, {kFeatureLevel10_1, kFeatureLevel10_0});
+  });
+}
+
 bool CreateDirect3D10() {
-  ScopedLibrary library(L"d3d10.dll");
-  using CreateFn = HRESULT(WINAPI*)(void*, int, HMODULE, UINT, UINT, IUnknown**);
-  auto create = library.Find<CreateFn>("D3D10CreateDevice");
-  if (!create) return false;
-  bool any = false;
-  for (const int type : kDriverTypes) {
-    ComPtr<IUnknown> device;
-    any |= SUCCEEDED(create(nullptr, type, nullptr, 0, kDirect3D10SdkVersion, device.Receive()));
-  }
-  return any;
+  return AskRuntime<Direct3D10Runtime>(&LiveDirect3DRuntimes::LoadDirect3D10, [](Direct3D10Runtime& runtime) {
+    return CreateEveryDevice(runtime, {kFeatureLevel10_0});
+  });
 }
 
 bool AskDxDiag() {

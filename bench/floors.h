@@ -20,8 +20,4 @@ std::span<const Floor> Floors();
 // The floor with |name|, or null.
 const Floor* FindFloor(const char* name);
 
-// Direct3D 8 and 9 cannot share a file: their floors live apart.
-bool Direct3D8Floor();
-bool Direct3D9Floor();
-
 }  // namespace orvanta::bench

@@ -13,7 +13,8 @@
 # until the package list, the guest's init or the way it is built changes),
 # the disk that carries the tests in and the results out, and the guest's
 # console log. The guest is stopped after ORVANTA_GUEST_TIMEOUT seconds
-# (default 2400).
+# (default 2400). ORVANTA_LANE32_TESTS, a ctest regular expression, runs only
+# the tests it matches (and their fixtures).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -133,7 +134,7 @@ make_work_disk() {
   rm -rf "$stage" "$guest/work.raw"
   mkdir -p "$stage/src" "$stage/build" "$stage/results"
   cp "$root/scripts/lane32-guest.sh" "$stage/guest.sh"
-  printf 'source_dir=%s\nbuild_dir=%s\n' "$root" "$build" >"$stage/lane.conf"
+  printf "source_dir=%s\nbuild_dir=%s\ntests='%s'\n" "$root" "$build" "${ORVANTA_LANE32_TESTS:-}" >"$stage/lane.conf"
   cp -r "$root/scripts" "$root/examples" "$stage/src/"
   cp -r "$root/tests" "$stage/src/"
   cp -r "$build/bin" "$stage/build/"

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 #include <cstdio>
@@ -28,6 +29,14 @@ namespace orvanta::testing {
 namespace {
 
 constexpr unsigned kSeeds[] = {1, 2, 3, 5, 8};
+
+// ORVANTA_HOSTILE_SEEDS: how many of the seeds to run (all by default; fewer
+// in the emulated guest).
+size_t SeedCount() {
+  const char* text = std::getenv("ORVANTA_HOSTILE_SEEDS");
+  const int count = text ? std::atoi(text) : 0;
+  return count > 0 ? std::min<size_t>(count, std::size(kSeeds)) : std::size(kSeeds);
+}
 // A report that takes longer than this on planted data counts as hung.
 constexpr DWORD kReportsTimeoutMs = 120 * 1000;
 
@@ -430,7 +439,8 @@ std::vector<std::wstring> DumpFixedKeys() {
 
 TEST(HostileRegistry, EveryReportAnswersWellFormedTextWhateverTheRegistryHolds) {
   const std::vector<std::wstring> before = DumpFixedKeys();
-  for (unsigned seed : kSeeds) {
+  for (size_t index = 0; index < SeedCount(); ++index) {
+    const unsigned seed = kSeeds[index];
     SCOPED_TRACE("seed " + std::to_string(seed));
     auto planting = std::make_unique<Planting>(seed);
     ReportRun run;

@@ -1,84 +1,29 @@
-// A stand-in module that the survey tool's test loads with --ocx: it hands
-// out the real control from ORVANTA.OCX beside it, wrapped so that two methods
-// fail (GetMemoryInfo with an out-of-memory exception, GetCPUCount as an
-// unknown member). The tool must report every other method and those two as
-// errors.
-#include <windows.h>
-#include <olectl.h>
-
-#include <string>
-
-#include "control/orvanta_idl.h"
-#include "framework/class_factory.h"
-#include "framework/com_object.h"
-#include "framework/com_ptr.h"
+// A stand-in module that the survey tool's test loads with --ocx: the real
+// control, wrapped so that two methods fail (GetMemoryInfo with an
+// out-of-memory exception, GetCPUCount as an unknown member). The tool must
+// report every other method and those two as errors.
 #include "framework/dispatch.h"
-#include "framework/module.h"
+#include "tests/com/method_contract.h"
+#include "tests/wrapped_control.h"
 
 namespace orvanta {
 namespace {
 
-constexpr DISPID kGetMemoryInfo = 3;
-constexpr DISPID kGetCPUCount = 27;
-
-class FailingControl : public ComObject<FailingControl, IDispatch> {
- public:
-  explicit FailingControl(ComPtr<IDispatch> control) : control_(std::move(control)) {}
-
-  static std::span<const InterfaceEntry> InterfaceMap() {
-    static constexpr InterfaceEntry kMap[] = {
-        {&IID_IUnknown, CastTo<FailingControl, IDispatch>},
-        {&IID_IDispatch, CastTo<FailingControl, IDispatch>},
-    };
-    return kMap;
+bool FailTwoMethods(DISPID id, EXCEPINFO* info, HRESULT* hr) {
+  if (id == testing::IdOf(L"GetMemoryInfo")) {
+    FillExcepInfo(info, E_OUTOFMEMORY, L"FailingControl");
+    *hr = DISP_E_EXCEPTION;
+    return true;
   }
-
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override { return control_->GetTypeInfoCount(count); }
-  STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out) override {
-    return control_->GetTypeInfo(index, lcid, out);
+  if (id == testing::IdOf(L"GetCPUCount")) {
+    *hr = DISP_E_MEMBERNOTFOUND;
+    return true;
   }
-  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-    return control_->GetIDsOfNames(iid, names, count, lcid, ids);
-  }
-  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO* info, UINT* arg_error) override {
-    if (id == kGetMemoryInfo) {
-      FillExcepInfo(info, E_OUTOFMEMORY, L"FailingControl");
-      return DISP_E_EXCEPTION;
-    }
-    if (id == kGetCPUCount) return DISP_E_MEMBERNOTFOUND;
-    return control_->Invoke(id, iid, lcid, flags, params, result, info, arg_error);
-  }
-
- private:
-  ComPtr<IDispatch> control_;
-};
-
-HRESULT CreateFailingControl(REFIID iid, void** out) {
-  // The real module stays loaded for the life of the process.
-  std::wstring path = ModuleState::FileName();
-  path = path.substr(0, path.find_last_of(L'\\') + 1) + L"ORVANTA.OCX";
-  static const HMODULE module = LoadLibraryW(path.c_str());
-  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-  const auto get_class_object =
-      module ? reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
-             : nullptr;
-  if (!get_class_object) return E_FAIL;
-  ComPtr<IClassFactory> factory;
-  HRESULT hr = get_class_object(CLSID_Orvanta, IID_IClassFactory, factory.ReceiveVoid());
-  ComPtr<IDispatch> control;
-  if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, IID_IDispatch, control.ReceiveVoid());
-  if (FAILED(hr)) return hr;
-  return CreateComObject<FailingControl>(iid, out, std::move(control));
+  return false;
 }
-
-HRESULT NoRegistry(bool) { return E_NOTIMPL; }
-
-constexpr ClassRow kClasses[] = {{&CLSID_Orvanta, CreateFailingControl, NoRegistry}};
 
 }  // namespace
-}  // namespace orvanta
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-  return orvanta::GetClassObject(orvanta::kClasses, clsid, iid, out);
-}
+const InvokeHook kWrapperHook = FailTwoMethods;
+
+}  // namespace orvanta

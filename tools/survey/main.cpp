@@ -126,7 +126,7 @@ int Run(const std::vector<std::wstring>& args) {
     ProgressLine progress(asked.size());
     int answered = 0;
     const auto ask = [&](size_t index) {
-      progress.Show(answered, asked[index].name == L"GetCPUFrequency");
+      progress.Show(answered, IsClockMethod(asked[index]));
       answers[index] = client.Call(asked[index]);
       ++answered;
     };

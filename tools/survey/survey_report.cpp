@@ -84,8 +84,6 @@ constexpr MethodCost kMethodCosts[] = {
     {L"GetSecuritySoftInfo", 1, true},           // WMI, once a process
 };
 
-constexpr wchar_t kClockMethod[] = L"GetCPUFrequency";
-
 MethodCost CostOf(const std::wstring& name) {
   for (const MethodCost& cost : kMethodCosts) {
     if (name == cost.name) return cost;
@@ -102,7 +100,7 @@ SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods) {
   int provider_cost = 0;
   for (size_t i = 0; i < methods.size(); ++i) {
     const MethodCost cost = CostOf(methods[i].name);
-    if (methods[i].name == kClockMethod) {
+    if (IsClockMethod(methods[i])) {
       plan.alone.push_back(i);
     } else if (cost.provider) {
       provider_chain.push_back(i);

@@ -21,6 +21,10 @@ struct SurveyMethod {
   DISPID id;
 };
 
+// The processor clock, which measures time by spinning: asked with nothing
+// else running.
+inline bool IsClockMethod(const SurveyMethod& method) { return method.name == L"GetCPUFrequency"; }
+
 // What one call answered.
 struct Answer {
   enum class Kind { kText, kNumber, kNothing, kFailed };

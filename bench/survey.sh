@@ -51,7 +51,7 @@ def run(kind, n):
     return ms, mhz, (mhz - counter) * 100 / counter
 print("## Survey tool\n")
 print(f"`orvanta-survey.exe --json --ocx ORVANTA.OCX` (64-bit), side by side (the default: {processors} logical")
-print(f"processors, so {max(2, int(processors))} worker threads) and with `--serial`, taking turns, {runs} runs each; wall")
+print(f"processors, so {max(2, int(processors))} worker processes) and with `--serial`, taking turns, {runs} runs each; wall")
 print("time of the whole process under Wine, and the clock that each survey measured against the")
 print(f"counter's rate ({counter:.1f} MHz, {source}). Load (1, 5 and 15 minutes) when the runs ended: {load}.\n")
 print("| run | side by side ms | clock | error | serial ms | clock | error |")

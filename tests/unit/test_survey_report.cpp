@@ -1,6 +1,11 @@
 // The survey tool's logic: choosing methods, its command line, and its text
 // and JSON output, failed calls included.
+#include <windows.h>
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <nlohmann/json.hpp>
 
@@ -65,6 +70,7 @@ TEST(ParseCommandLine, ReadsEveryOptionAndRejectsMistakes) {
   EXPECT_EQ(ParseCommandLine({L"--here"}, &error)->source, Source::kHere);
   EXPECT_TRUE(ParseCommandLine({L"--help"}, &error)->help);
   EXPECT_TRUE(ParseCommandLine({L"--serial"}, &error)->serial);
+  EXPECT_TRUE(ParseCommandLine({L"--worker"}, &error)->worker);
   EXPECT_EQ(ParseCommandLine({L"--jobs", L"32"}, &error)->jobs, 32);
   EXPECT_EQ(ParseCommandLine({}, &error)->jobs, 0);
 
@@ -99,35 +105,90 @@ std::vector<DISPID> Ids(const std::vector<size_t>& indices, const std::vector<Su
   return ids;
 }
 
-TEST(PlanSurvey, LongestChainsFirstSharedProvidersInOneChainTheClockAlone) {
-  const SurveyPlan plan = PlanSurvey(kControl);
-  ASSERT_EQ(plan.chains.size(), 30u - 1 - 6);
-  // DxDiag, DirectSound and WMI take turns on one thread, longest first.
-  EXPECT_EQ(Ids(plan.chains[0], kControl), (std::vector<DISPID>{23, 7, 6, 19, 1, 9, 30}));
-  EXPECT_EQ(Ids(plan.chains[1], kControl), (std::vector<DISPID>{28}));
-  std::vector<DISPID> rest;
-  for (size_t i = 2; i < plan.chains.size(); ++i) {
-    ASSERT_EQ(plan.chains[i].size(), 1u);
-    rest.push_back(kControl[plan.chains[i][0]].id);
+TEST(PlanSurvey, BalancesTheWorkersLongestFirstAndKeepsTheClockAlone) {
+  const SurveyPlan plan = PlanSurvey(kControl, 2);
+  ASSERT_EQ(plan.shares.size(), 2u);
+  ASSERT_GE(plan.shares[0].size(), 4u);
+  ASSERT_GE(plan.shares[1].size(), 6u);
+  // Unified shaders (2300 ms) against the three DxDiag reports, then each
+  // next-longest to the share expected to end first.
+  EXPECT_EQ(Ids({plan.shares[0].begin(), plan.shares[0].begin() + 4}, kControl), (std::vector<DISPID>{28, 5, 26, 25}));
+  EXPECT_EQ(Ids({plan.shares[1].begin(), plan.shares[1].begin() + 6}, kControl),
+            (std::vector<DISPID>{23, 7, 6, 24, 22, 19}));
+  std::vector<DISPID> all = Ids(plan.shares[0], kControl);
+  for (const DISPID id : Ids(plan.shares[1], kControl)) all.push_back(id);
+  std::sort(all.begin(), all.end());
+  std::vector<DISPID> expected;
+  for (const SurveyMethod& method : kControl) {
+    if (method.id != 16) expected.push_back(method.id);
   }
-  EXPECT_EQ(rest, (std::vector<DISPID>{5, 24, 26, 22, 25, 2, 3, 4, 8, 10, 11, 12, 13, 14, 15, 17, 18, 20, 21, 27,
-                                       29}));
+  EXPECT_EQ(all, expected);
   EXPECT_EQ(Ids(plan.alone, kControl), (std::vector<DISPID>{16}));
 
-  // A choice of methods: indices into the choice; no empty chain.
+  // Indices into the choice; no empty share when there are more workers
+  // than methods; none at all for the clock alone.
   const std::vector<SurveyMethod> some = {{L"GetMemoryInfo", 3}, {L"GetCPUFrequency", 16}, {L"GetCPUCount", 27}};
-  const SurveyPlan small = PlanSurvey(some);
-  EXPECT_EQ(small.chains, (std::vector<std::vector<size_t>>{{0}, {2}}));
-  EXPECT_EQ(small.alone, (std::vector<size_t>{1}));
+  EXPECT_EQ(PlanSurvey(some, 8).shares, (std::vector<std::vector<size_t>>{{0}, {2}}));
+  EXPECT_EQ(PlanSurvey(some, 1).shares, (std::vector<std::vector<size_t>>{{0, 2}}));
+  EXPECT_EQ(PlanSurvey(some, 1).alone, (std::vector<size_t>{1}));
+  EXPECT_TRUE(PlanSurvey({{L"GetCPUFrequency", 16}}, 2).shares.empty());
 }
 
-TEST(PoolSize, JobsOrProcessorsAtLeastTwoAtMostTheChains) {
-  EXPECT_EQ(PoolSize(0, 1, 23), 2);
-  EXPECT_EQ(PoolSize(0, 8, 23), 8);
-  EXPECT_EQ(PoolSize(3, 8, 23), 3);
-  EXPECT_EQ(PoolSize(1, 8, 23), 1);
-  EXPECT_EQ(PoolSize(0, 64, 23), 23);
+TEST(PoolSize, JobsOrProcessorsAtLeastTwoAtMostTheMethods) {
+  EXPECT_EQ(PoolSize(0, 1, 29), 2);
+  EXPECT_EQ(PoolSize(0, 8, 29), 8);
+  EXPECT_EQ(PoolSize(3, 8, 29), 3);
+  EXPECT_EQ(PoolSize(1, 8, 29), 1);
+  EXPECT_EQ(PoolSize(0, 64, 29), 29);
   EXPECT_EQ(PoolSize(0, 8, 0), 0);
+}
+
+TEST(AnswerRecords, ComeBackWholeOnlyOnceEveryByteIsIn) {
+  const std::vector<std::pair<std::wstring, Answer>> sent = {
+      {L"GetDriveInfo", {Answer::Kind::kText, L"C:\\[Fixed]\r\n\u00e9\U0001F600", 0, S_OK, S_OK}},
+      {L"IsInstall", {Answer::Kind::kNumber, L"", -7, S_OK, S_OK}},
+      {L"GetMemoryInfo", {Answer::Kind::kFailed, L"(the method failed)", 0, DISP_E_EXCEPTION, E_OUTOFMEMORY}},
+      {L"GetOSInfo", {Answer::Kind::kText, L"", 0, S_OK, S_OK}},
+      {L"GetCPUCount", {Answer::Kind::kNothing, L"", 0, S_OK, S_OK}},
+  };
+  std::string stream;
+  for (const auto& [name, answer] : sent) stream += EncodeAnswer(name, answer);
+  // Fed a byte at a time, as a pipe may deliver them.
+  std::string bytes;
+  std::vector<std::pair<std::wstring, Answer>> received;
+  for (const char byte : stream) {
+    bytes += byte;
+    std::wstring name;
+    Answer answer;
+    if (TakeAnswer(&bytes, &name, &answer)) received.emplace_back(name, answer);
+  }
+  EXPECT_TRUE(bytes.empty());
+  ASSERT_EQ(received.size(), sent.size());
+  for (size_t i = 0; i < sent.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(received[i].first, sent[i].first);
+    const Answer &got = received[i].second, &want = sent[i].second;
+    EXPECT_EQ(got.kind, want.kind);
+    EXPECT_EQ(got.text, want.text);
+    EXPECT_EQ(got.number, want.number);
+    EXPECT_EQ(got.result, want.result);
+    EXPECT_EQ(got.exception, want.exception);
+  }
+}
+
+TEST(QuoteArgument, SurvivesTheSystemsOwnCommandLineReading) {
+  for (const wchar_t* argument : {L"ORVANTA.OCX", L"C:\\Program Files\\Pelmora\\ORVANTA.OCX", L"", L"say \"hi\"",
+                                  L"C:\\with space\\", L"a\\\\\"b c", L"tab\there", L"\\\\server\\share\\x.ocx"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(argument)));
+    const std::wstring command_line = L"orvanta-survey.exe --ocx " + QuoteArgument(argument) + L" --here";
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(command_line.c_str(), &count);
+    ASSERT_NE(arguments, nullptr);
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(std::wstring(arguments[2]), argument);
+    EXPECT_EQ(std::wstring(arguments[3]), L"--here");
+    LocalFree(arguments);
+  }
 }
 
 Answer Text(std::wstring text) { return {Answer::Kind::kText, std::move(text)}; }

@@ -121,36 +121,50 @@ int Run(const std::vector<std::wstring>& args) {
 
   // Every method is asked, whatever the others answered.
   const std::vector<SurveyMethod>& asked = *chosen;
+  if (options->worker) {
+    // A worker's answers go to the survey that started it, as they come in.
+    for (const SurveyMethod& method : asked) {
+      const std::string record = EncodeAnswer(method.name, client.Call(method));
+      DWORD written = 0;
+      if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), record.data(), static_cast<DWORD>(record.size()), &written,
+                     nullptr)) {
+        return kExitFailure;
+      }
+    }
+    return kExitOk;
+  }
   std::vector<std::optional<Answer>> answers(asked.size());
   {
     ProgressLine progress(asked.size());
-    int answered = 0;
+    int answered = 0;  // asked here
+    int from_workers = 0;
     const auto ask = [&](size_t index) {
-      progress.Show(answered, IsClockMethod(asked[index]));
+      progress.Show(answered + from_workers, IsClockMethod(asked[index]));
       answers[index] = client.Call(asked[index]);
       ++answered;
     };
     if (options->serial) {
       for (size_t index = 0; index < asked.size(); ++index) ask(index);
     } else {
-      const SurveyPlan plan = PlanSurvey(asked);
       SYSTEM_INFO system;
       GetSystemInfo(&system);
-      const int threads = PoolSize(options->jobs, static_cast<int>(system.dwNumberOfProcessors), plan.chains.size());
-      if (threads >= 2) {
-        progress.Show(0, false);
-        AskSideBySide(*options, asked, plan.chains, threads, &answers, [&](int count) {
-          answered = count;
-          progress.Show(count, false);
-        });
+      const SurveyPlan plan =
+          PlanSurvey(asked, PoolSize(options->jobs, static_cast<int>(system.dwNumberOfProcessors), asked.size()));
+      progress.Show(0, false);
+      AskSideBySide(
+          *options, asked, plan.shares, [&] { for (const size_t index : plan.alone) ask(index); }, &answers,
+          [&](int count) {
+            from_workers = count;
+            progress.Show(answered + from_workers, false);
+          });
+      // Whatever the workers could not answer, here one after another.
+      int left = 0;
+      for (size_t index = 0; index < asked.size(); ++index) {
+        if (answers[index]) continue;
+        ask(index);
+        ++left;
       }
-      // The clock once the others are done, then whatever the threads left.
-      for (const size_t index : plan.alone) ask(index);
-      for (const std::vector<size_t>& chain : plan.chains) {
-        for (const size_t index : chain) {
-          if (!answers[index]) ask(index);
-        }
-      }
+      if (left > 0) Fail(FormatText(L"%d methods were asked here, one after another: no worker answered them", left));
     }
   }
   std::vector<std::pair<SurveyMethod, Answer>> in_order;

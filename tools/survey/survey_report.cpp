@@ -1,7 +1,9 @@
 #include "tools/survey/survey_report.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
 
 #include <nlohmann/json.hpp>
@@ -59,69 +61,97 @@ std::vector<std::wstring_view> Lines(std::wstring_view text) {
 }
 
 // What a concurrent survey knows of a method before asking it: the
-// milliseconds that it typically takes (what the runtimes it loads cost under
-// Wine, see docs/performance.md), and whether it asks a shared provider.
-// Methods not listed take a few milliseconds and ask none.
+// milliseconds that it typically takes in a process of its own (what the
+// runtimes it loads cost under Wine, see docs/performance.md). Methods not
+// listed take a few milliseconds.
 struct MethodCost {
   const wchar_t* name;
   int milliseconds;
-  bool provider;
 };
 
 constexpr MethodCost kMethodCosts[] = {
-    {L"GetUnifiedShaderVersion", 2300, false},  // eight Direct3D 10.1 devices
-    {L"GetVRAMbyRegInfo", 1000, true},           // DxDiag, DirectDraw and the registry
-    {L"GetVideocardNameInfo", 950, true},        // DxDiag and DirectDraw
-    {L"GetDirectXInfo", 700, true},              // DxDiag
-    {L"GetVRAMInfo", 370, false},                // DirectDraw
-    {L"GetVideoDriverInfo", 290, false},         // Direct3D 8
-    {L"GetPixelShaderVersion", 290, false},      // Direct3D 9
-    {L"GetALLVRAMInfo", 280, false},             // DirectDraw
-    {L"GetVertexShaderVersion", 280, false},     // Direct3D 9
-    {L"GetSamplingFrequency", 20, true},         // DirectSound
-    {L"GetSoundcardNameInfo", 1, true},          // DirectSound
-    {L"GetOSInfo", 1, true},                     // WMI, once a process
-    {L"GetSecuritySoftInfo", 1, true},           // WMI, once a process
+    {L"GetUnifiedShaderVersion", 2300},  // eight Direct3D 10.1 devices
+    {L"GetVRAMbyRegInfo", 1000},         // DxDiag, DirectDraw and the registry
+    {L"GetVideocardNameInfo", 950},      // DxDiag and DirectDraw
+    {L"GetDirectXInfo", 700},            // DxDiag
+    {L"GetVRAMInfo", 370},               // DirectDraw
+    {L"GetVideoDriverInfo", 290},        // Direct3D 8
+    {L"GetPixelShaderVersion", 290},     // Direct3D 9
+    {L"GetALLVRAMInfo", 280},            // DirectDraw
+    {L"GetVertexShaderVersion", 280},    // Direct3D 9
+    {L"GetSamplingFrequency", 20},       // DirectSound
 };
 
-MethodCost CostOf(const std::wstring& name) {
+int CostOf(const std::wstring& name) {
   for (const MethodCost& cost : kMethodCosts) {
-    if (name == cost.name) return cost;
+    if (name == cost.name) return cost.milliseconds;
   }
-  return {nullptr, 0, false};
+  return 1;
 }
+
+// The fields of an answer record, in order, before the name and the text.
+enum RecordField { kKind, kNumber, kResult, kException, kNameLength, kTextLength, kFields };
 
 }  // namespace
 
-SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods) {
+SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods, int workers) {
   SurveyPlan plan;
-  std::vector<std::pair<int, std::vector<size_t>>> chains;  // expected milliseconds, methods
-  std::vector<size_t> provider_chain;
-  int provider_cost = 0;
+  std::vector<size_t> order;
   for (size_t i = 0; i < methods.size(); ++i) {
-    const MethodCost cost = CostOf(methods[i].name);
     if (IsClockMethod(methods[i])) {
       plan.alone.push_back(i);
-    } else if (cost.provider) {
-      provider_chain.push_back(i);
-      provider_cost += cost.milliseconds;
     } else {
-      chains.push_back({cost.milliseconds, {i}});
+      order.push_back(i);
     }
   }
-  // The shared providers' chain starts with its longest report too.
-  std::stable_sort(provider_chain.begin(), provider_chain.end(), [&](size_t a, size_t b) {
-    return CostOf(methods[a].name).milliseconds > CostOf(methods[b].name).milliseconds;
-  });
-  if (!provider_chain.empty()) chains.push_back({provider_cost, std::move(provider_chain)});
-  std::stable_sort(chains.begin(), chains.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (auto& chain : chains) plan.chains.push_back(std::move(chain.second));
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return CostOf(methods[a].name) > CostOf(methods[b].name); });
+  // Each method goes to the share that is expected to end first.
+  std::vector<int> load;
+  for (const size_t index : order) {
+    if (static_cast<int>(plan.shares.size()) < workers) {
+      plan.shares.push_back({});
+      load.push_back(0);
+    }
+    const size_t share = std::min_element(load.begin(), load.end()) - load.begin();
+    plan.shares[share].push_back(index);
+    load[share] += CostOf(methods[index].name);
+  }
   return plan;
 }
 
-int PoolSize(int jobs, int processors, size_t chains) {
+int PoolSize(int jobs, int processors, size_t methods) {
   const int wanted = jobs > 0 ? jobs : std::max(2, processors);
-  return static_cast<int>(std::min(static_cast<size_t>(wanted), chains));
+  return static_cast<int>(std::min(static_cast<size_t>(wanted), methods));
+}
+
+std::string EncodeAnswer(std::wstring_view name, const Answer& answer) {
+  const uint32_t fields[kFields] = {static_cast<uint32_t>(answer.kind), static_cast<uint32_t>(answer.number),
+                                    static_cast<uint32_t>(answer.result), static_cast<uint32_t>(answer.exception),
+                                    static_cast<uint32_t>(name.size()), static_cast<uint32_t>(answer.text.size())};
+  std::string record(reinterpret_cast<const char*>(fields), sizeof(fields));
+  record.append(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
+  record.append(reinterpret_cast<const char*>(answer.text.data()), answer.text.size() * sizeof(wchar_t));
+  return record;
+}
+
+bool TakeAnswer(std::string* bytes, std::wstring* name, Answer* answer) {
+  uint32_t fields[kFields];
+  if (bytes->size() < sizeof(fields)) return false;
+  std::memcpy(fields, bytes->data(), sizeof(fields));
+  const uint64_t name_bytes = uint64_t{fields[kNameLength]} * sizeof(wchar_t);
+  const uint64_t text_bytes = uint64_t{fields[kTextLength]} * sizeof(wchar_t);
+  if (bytes->size() - sizeof(fields) < name_bytes + text_bytes) return false;
+  const char* next = bytes->data() + sizeof(fields);
+  name->assign(reinterpret_cast<const wchar_t*>(next), fields[kNameLength]);
+  next += name_bytes;
+  answer->kind = static_cast<Answer::Kind>(fields[kKind]);
+  answer->number = static_cast<long>(fields[kNumber]);
+  answer->result = static_cast<HRESULT>(fields[kResult]);
+  answer->exception = static_cast<HRESULT>(fields[kException]);
+  answer->text.assign(reinterpret_cast<const wchar_t*>(next), fields[kTextLength]);
+  bytes->erase(0, sizeof(fields) + name_bytes + text_bytes);
+  return true;
 }
 
 std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyMethod>& methods,
@@ -193,7 +223,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, s
         jobs = c >= L'0' && c <= L'9' && jobs <= kMostJobs ? jobs * 10 + (c - L'0') : kMostJobs + 1;
       }
       if (jobs < 1 || jobs > kMostJobs) {
-        *error = FormatText(L"--jobs needs a number of threads from 1 to %d", kMostJobs);
+        *error = FormatText(L"--jobs needs a number of workers from 1 to %d", kMostJobs);
         return std::nullopt;
       }
       options.jobs = jobs;
@@ -221,6 +251,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, s
       have_source = true;
       options.source = Source::kOcx;
       options.ocx_path = args[++i];
+    } else if (arg == L"--worker") {
+      options.worker = true;
     } else if (arg == L"--here") {
       if (have_source) {
         *error = L"--ocx and --here exclude each other";
@@ -235,6 +267,26 @@ std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, s
   }
   options.only = only.value_or(L"");
   return options;
+}
+
+std::wstring QuoteArgument(std::wstring_view argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {
+    return std::wstring(argument);
+  }
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes escape only before a quote: doubled there, with one more for the quote itself.
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
 }
 
 std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer) {
@@ -334,9 +386,9 @@ Options:
   --ocx PATH      Create the control from the module file PATH, without
                   registration and without manifests.
   --serial        Ask one method after another, in interface order.
-  --jobs N        Ask methods on at most N threads at once (1 to 32; by
-                  default as many as there are logical processors, at
-                  least 2).
+  --jobs N        Ask methods in at most N worker processes at once (1 to
+                  32; by default as many as there are logical processors,
+                  at least 2).
   --help          Show this text.
 
 Without --here or --ocx the control is created by its ProgID
@@ -347,10 +399,11 @@ ORVANTA.OrvantaCtrl.1 and must be registered for this program's bitness
 Text output shows each method with its dispatch identifier; answers of more
 than one line follow indented, "(empty)" stands for an empty answer and
 "error 0x........" for a call that failed. Every method is asked even when
-others fail. Methods are asked side by side on worker threads, each with a
-control of its own, and printed in interface order once all are in.
-GetCPUFrequency measures the clock for about two seconds with nothing else
-running. While the tool waits, a progress line on standard error shows how
+others fail. Methods are asked side by side by worker processes (copies of
+this program, each with a control of its own) and printed in interface order
+once all are in. GetCPUFrequency measures the clock for about two seconds on
+a processor that the workers leave alone meanwhile (after them, on a machine
+with one processor). While the tool waits, a progress line on standard error shows how
 many answers are in, when that is a console.
 
 Exit codes:

@@ -21,8 +21,8 @@ struct SurveyMethod {
   DISPID id;
 };
 
-// The processor clock, which measures time by spinning: asked with nothing
-// else running.
+// The processor clock, which measures time by spinning: asked on a processor
+// of its own.
 inline bool IsClockMethod(const SurveyMethod& method) { return method.name == L"GetCPUFrequency"; }
 
 // What one call answered.
@@ -49,7 +49,8 @@ struct Options {
   std::wstring ocx_path;  // kOcx
   std::wstring only;      // --only's names, comma-separated; empty for every method
   bool serial = false;    // --serial: one method after another, in interface order
-  int jobs = 0;           // --jobs: the most worker threads; 0 for the default
+  int jobs = 0;           // --jobs: the most worker processes; 0 for the default
+  bool worker = false;    // --worker: a worker process, which sends its answers (EncodeAnswer) to its output
 };
 
 // Reads the arguments after the program name. On a mistake returns nothing
@@ -69,22 +70,34 @@ std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyM
 
 // How a concurrent survey asks the chosen methods (indices into them).
 struct SurveyPlan {
-  // Each chain is asked in turn on one worker thread; chains run side by
-  // side, the longest expected first. The reports that ask the system's
-  // shared providers (DxDiag, WMI, DirectSound) form one chain: the control
-  // lets only one of them in at a time anyway, so a second thread would only
-  // wait. Every other method is a chain of its own.
-  std::vector<std::vector<size_t>> chains;
-  // Asked with nothing else running: the processor clock, which measures
-  // time by spinning and is thrown off by any other work on its processor.
+  // Each share is asked by one worker process, one method after another;
+  // the shares run side by side. Shares are balanced by what their methods
+  // typically cost, the longest methods placed first; no share is empty.
+  std::vector<std::vector<size_t>> shares;
+  // Asked by the survey itself, on a processor that no worker uses while it
+  // runs: the processor clock, which measures time by spinning and is thrown
+  // off by any other work on its processor.
   std::vector<size_t> alone;
 };
-SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods);
+SurveyPlan PlanSurvey(const std::vector<SurveyMethod>& methods, int workers);
 
-// The number of worker threads for |chains| chains: --jobs when given,
-// otherwise the number of logical processors and at least 2, never more than
-// there are chains.
-int PoolSize(int jobs, int processors, size_t chains);
+// The number of worker processes for |methods| methods to share: --jobs
+// when given, otherwise the number of logical processors and at least 2,
+// never more than there are methods.
+int PoolSize(int jobs, int processors, size_t methods);
+
+// One answer as a worker process sends it to the survey over a pipe: the
+// method's name and the answer's fields in one record.
+std::string EncodeAnswer(std::wstring_view name, const Answer& answer);
+
+// Takes the first whole record from the front of |bytes| into |name| and
+// |answer|; false, with |bytes| untouched, while the record is not complete.
+bool TakeAnswer(std::string* bytes, std::wstring* name, Answer* answer);
+
+// |argument| as a command line carries it to a program that reads its
+// arguments the way CommandLineToArgvW does: quoted when it holds blanks or
+// quotes, or is empty.
+std::wstring QuoteArgument(std::wstring_view argument);
 
 // The readable report of one answer: "Name (id): answer" for a one-line
 // answer, the name line and then every line indented by four spaces for a
@@ -110,7 +123,7 @@ std::wstring NotRegisteredMessage(bool tool_is_64_bit);
 // The --help text.
 std::wstring HelpText();
 
-// The most worker threads that --jobs accepts.
+// The most worker processes that --jobs accepts.
 inline constexpr int kMostJobs = 32;
 
 // Exit codes.

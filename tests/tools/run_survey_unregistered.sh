@@ -2,8 +2,9 @@
 # orvanta-survey.exe in a Wine prefix where the control was never registered:
 # the not-registered message and its exit code, then registration-free use
 # through the manifests beside the tool (--here) and from the module file
-# (--ocx), both asking side by side on worker threads. Nothing may end up
-# registered.
+# (--ocx), both asking side by side in worker processes, which must create
+# their controls the same way: the tool says on standard error when they
+# cannot. Nothing may end up registered.
 #   run_survey_unregistered.sh <harness.sh> <state-dir> <bin-dir>
 set -euo pipefail
 harness=$1 state=$2 bin=$3
@@ -29,13 +30,15 @@ assert list(survey)[0] == "GetMemoryInfo", survey
 assert re.fullmatch(r"\d+ MB\n", survey["GetMemoryInfo"]), survey' "$1"
 }
 
-here=$(run orvanta-survey.exe --here --json --only GetMemoryInfo,IsInstall) || fail "--here failed"
+here=$(run orvanta-survey.exe --here --json --only GetMemoryInfo,IsInstall 2>"$state/here.err") || fail "--here failed"
 printf '%s\n' "$here"
 check_memory "$here" || fail "--here did not answer GetMemoryInfo"
+[[ ! -s "$state/here.err" ]] || fail "--here: $(cat "$state/here.err")"
 
-ocx=$(run orvanta-survey.exe --ocx ORVANTA.OCX --json --only GetMemoryInfo,GetSoundcardNameInfo,IsInstall) ||
-  fail "--ocx failed"
+ocx=$(run orvanta-survey.exe --ocx ORVANTA.OCX --json --only GetMemoryInfo,GetSoundcardNameInfo,IsInstall \
+  2>"$state/ocx.err") || fail "--ocx failed"
 check_memory "$ocx" || fail "--ocx did not answer GetMemoryInfo"
+[[ ! -s "$state/ocx.err" ]] || fail "--ocx: $(cat "$state/ocx.err")"
 
 registered && fail "using the control left it registered"
 echo "survey_unregistered: ok"

@@ -143,13 +143,15 @@ int Run(const std::vector<std::wstring>& args) {
       answers[index] = client.Call(asked[index]);
       ++answered;
     };
-    if (options->serial) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const SurveyPlan plan =
+        PlanSurvey(asked, PoolSize(options->jobs, static_cast<int>(system.dwNumberOfProcessors), asked.size()));
+    // A single share with nothing beside it is asked here: a worker would
+    // only add its start.
+    if (options->serial || plan.shares.size() + (plan.alone.empty() ? 0 : 1) < 2) {
       for (size_t index = 0; index < asked.size(); ++index) ask(index);
     } else {
-      SYSTEM_INFO system;
-      GetSystemInfo(&system);
-      const SurveyPlan plan =
-          PlanSurvey(asked, PoolSize(options->jobs, static_cast<int>(system.dwNumberOfProcessors), asked.size()));
       progress.Show(0, false);
       AskSideBySide(
           *options, asked, plan.shares, [&] { for (const size_t index : plan.alone) ask(index); }, &answers,

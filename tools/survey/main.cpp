@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -190,6 +191,14 @@ int Run(const std::vector<std::wstring>& args) {
 }  // namespace orvanta::survey
 
 int wmain(int argc, wchar_t** argv) {
-  std::vector<std::wstring> args(argv + 1, argv + argc);
-  return orvanta::survey::Run(args);
+  try {
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    return orvanta::survey::Run(args);
+  } catch (const std::exception&) {
+    // Out of memory: a fixed message, since nothing more can be allocated.
+    static const char kMessage[] = "orvanta-survey: out of memory\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kMessage, sizeof(kMessage) - 1, &written, nullptr);
+    return orvanta::survey::kExitFailure;
+  }
 }

@@ -1,10 +1,12 @@
 // The soak: each report is called many times on its own, through control
 // instances that come and go, and the process keeps nothing of it: no handle,
 // no window, no more than two pages of heap blocks and one allocation granule
-// of committed private memory (which grows in whole granules). The three reports that
-// ask the DxDiag provider keep what the provider itself keeps, measured here
-// with the same number of queries the test makes itself; and the About box and
-// the property sheet, opened and closed again and again, leave no window.
+// of committed private memory (which grows in whole granules). The reports that
+// ask a system provider which keeps something of every use (the three that ask
+// the DxDiag provider, and the sampling report, which creates a DirectSound
+// device) keep what the provider itself keeps, measured here with the same
+// number of queries the test makes itself; and the About box and the property
+// sheet, opened and closed again and again, leave no window.
 //
 // ORVANTA_SOAK_CALLS: calls per method after the warm-up (default 12; at
 // least enough that a leak of one 4 KB block per call passes the heap's
@@ -12,6 +14,7 @@
 // provider queries (default 8). ORVANTA_SOAK_MODULE: a module beside the test whose
 // class object makes the instances instead of ORVANTA.OCX (the leak checks).
 #include <gtest/gtest.h>
+#include <dsound.h>
 #include <dxdiag.h>
 #include <olectl.h>
 #include <psapi.h>
@@ -28,6 +31,7 @@
 #include "control/dispatch_table.h"
 #include "control/orvanta_idl.h"
 #include "framework/scoped_handle.h"
+#include "framework/scoped_library.h"
 #include "tests/com/com_test_support.h"
 #include "tests/hardening/hardening_support.h"
 
@@ -323,17 +327,49 @@ std::string NameOf(const OrvantaMethod& method) {
   return name;
 }
 
-// The methods whose report asks the DxDiag provider for the DirectX version:
-// the DirectX report, the video card report and the registry video memory
-// report, which runs the video card report.
-bool AsksDxDiag(DISPID id) { return id == 6 || id == 7 || id == 23; }
+// One query of the DxDiag provider as the DirectX version detection makes it.
+bool QueryDxDiag() {
+  ComPtr<IDxDiagProvider> provider;
+  if (FAILED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
+                              provider.ReceiveVoid())))
+    return false;
+  DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};
+  ComPtr<IDxDiagContainer> root, system;
+  ScopedVariant major;
+  return SUCCEEDED(provider->Initialize(&params)) && SUCCEEDED(provider->GetRootContainer(root.Receive())) &&
+         SUCCEEDED(root->GetChildContainer(L"DxDiag_SystemInfo", system.Receive())) &&
+         SUCCEEDED(system->GetProp(L"dwDirectXVersionMajor", major.Receive()));
+}
+
+// The default playback device created and its caps read, as the sampling
+// report does.
+bool QueryDirectSound() {
+  using DirectSoundCreateFn = HRESULT(WINAPI*)(const GUID*, IDirectSound**, IUnknown*);
+  const ScopedLibrary dsound(L"dsound.dll");
+  const auto create = dsound.Find<DirectSoundCreateFn>("DirectSoundCreate");
+  ComPtr<IDirectSound> device;
+  DSCAPS caps = {};
+  caps.dwSize = sizeof(caps);
+  return create && create(nullptr, device.Receive(), nullptr) == DS_OK && device->GetCaps(&caps) == DS_OK;
+}
+
+// The provider query of a method whose report asks a provider that keeps
+// something of every use, or none: the DirectX report, the video card report
+// and the registry video memory report (which runs the video card report)
+// ask DxDiag; the sampling report creates a DirectSound device.
+using ProviderQuery = bool (*)();
+ProviderQuery ProviderQueryOf(DISPID id) {
+  if (id == 6 || id == 7 || id == 23) return QueryDxDiag;
+  if (id == 19) return QueryDirectSound;
+  return nullptr;
+}
 
 // Every method but the clock measurement, which spins for seconds, and the
 // modal About box, which the window soak opens.
-std::vector<OrvantaMethod> SoakedMethods(bool dxdiag) {
+std::vector<OrvantaMethod> SoakedMethods(bool asks_provider) {
   std::vector<OrvantaMethod> methods;
   for (const OrvantaMethod& method : kOrvantaMethods) {
-    if (method.id != 16 && method.id != DISPID_ABOUTBOX && AsksDxDiag(method.id) == dxdiag)
+    if (method.id != 16 && method.id != DISPID_ABOUTBOX && (ProviderQueryOf(method.id) != nullptr) == asks_provider)
       methods.push_back(method);
   }
   return methods;
@@ -361,35 +397,23 @@ TEST_P(MethodSoak, KeepsNothingOfItsCalls) {
 
 INSTANTIATE_TEST_SUITE_P(Soak, MethodSoak, ::testing::ValuesIn(SoakedMethods(false)), TestNameOf);
 
-// One query of the DxDiag provider as the DirectX version detection makes it.
-bool QueryProvider() {
-  ComPtr<IDxDiagProvider> provider;
-  if (FAILED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                              provider.ReceiveVoid())))
-    return false;
-  DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};
-  ComPtr<IDxDiagContainer> root, system;
-  ScopedVariant major;
-  return SUCCEEDED(provider->Initialize(&params)) && SUCCEEDED(provider->GetRootContainer(root.Receive())) &&
-         SUCCEEDED(root->GetChildContainer(L"DxDiag_SystemInfo", system.Receive())) &&
-         SUCCEEDED(system->GetProp(L"dwDirectXVersionMajor", major.Receive()));
-}
+class ProviderSoak : public ::testing::TestWithParam<OrvantaMethod> {};
 
-class DxDiagSoak : public ::testing::TestWithParam<OrvantaMethod> {};
-
-// Wine's provider keeps handles and memory for every initialisation, whoever
-// asks: the report may keep what as many queries of the test's own keep, in
-// this process, now, and nothing more.
-TEST_P(DxDiagSoak, KeepsNoMoreThanTheProviderDoes) {
+// Wine's DxDiag provider keeps handles and memory for every initialisation,
+// and its DirectSound heap memory for every device, whoever asks: the report
+// may keep what as many queries of the test's own keep, in this process, now,
+// and nothing more.
+TEST_P(ProviderSoak, KeepsNoMoreThanTheProviderDoes) {
   const OrvantaMethod& method = GetParam();
-  const int calls = DxDiagCalls();
+  const ProviderQuery query = ProviderQueryOf(method.id);
+  const int calls = query == QueryDxDiag ? DxDiagCalls() : MethodCalls();
   Instances instances;
   for (int call = 0; call < kWarmUpCalls; ++call) {
     instances.Call(method);
-    ASSERT_TRUE(QueryProvider()) << "no DxDiag provider";
+    ASSERT_TRUE(query()) << "the provider does not answer";
   }
   Figures before = MeasureProcess();
-  for (int query = 0; query < calls; ++query) QueryProvider();
+  for (int call = 0; call < calls; ++call) query();
   const Figures provider = MeasureProcess() - before;
   Print(NameOf(method) + ":provider", calls, provider);
 
@@ -405,7 +429,7 @@ TEST_P(DxDiagSoak, KeepsNoMoreThanTheProviderDoes) {
   ExpectKeptNoMore(NameOf(method), calls, kept, allowed);
 }
 
-INSTANTIATE_TEST_SUITE_P(Soak, DxDiagSoak, ::testing::ValuesIn(SoakedMethods(true)), TestNameOf);
+INSTANTIATE_TEST_SUITE_P(Soak, ProviderSoak, ::testing::ValuesIn(SoakedMethods(true)), TestNameOf);
 
 // Closes every visible top-level window of one thread, from a thread of its
 // own, while that thread sits in a modal loop.

@@ -28,16 +28,20 @@ std::wstring SystemMessage(HRESULT hr) {
   return std::wstring(text, length);
 }
 
-std::wstring ProgramDirectory() {
+std::wstring ProgramPath() {
   std::wstring path(MAX_PATH, L'\0');
   while (true) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      break;
+      return path;
     }
     path.resize(path.size() * 2);
   }
+}
+
+std::wstring ProgramDirectory() {
+  const std::wstring path = ProgramPath();
   return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 

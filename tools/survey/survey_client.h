@@ -54,6 +54,9 @@ class SurveyClient {
 // The system's message for |hr|, or an empty text when it has none.
 std::wstring SystemMessage(HRESULT hr);
 
+// The running program's file, or an empty text when it cannot be told.
+std::wstring ProgramPath();
+
 // The folder of the running program, with a final backslash.
 std::wstring ProgramDirectory();
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/scoped_handle.h"
+#include "tools/survey/survey_client.h"
 
 namespace orvanta::survey {
 namespace {
@@ -98,16 +99,6 @@ bool Start(const std::wstring& program, const std::wstring& arguments, DWORD_PTR
   }
   ResumeThread(started.hThread);
   return true;
-}
-
-std::wstring ProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return path.substr(0, length);
-    path.resize(path.size() * 2);
-  }
 }
 
 // The highest processor of |processors|.

@@ -403,8 +403,8 @@ others fail. Methods are asked side by side by worker processes (copies of
 this program, each with a control of its own) and printed in interface order
 once all are in. GetCPUFrequency measures the clock for about two seconds on
 a processor that the workers leave alone meanwhile (after them, on a machine
-with one processor). While the tool waits, a progress line on standard error shows how
-many answers are in, when that is a console.
+with one processor). While the tool waits, a progress line on standard error
+shows how many answers are in, when that is a console.
 
 Exit codes:
   0  every method answered

@@ -154,7 +154,9 @@ run_guest() {
   local started=$SECONDS status=0
   # -smap: with SMAP the guest's kernel faults on the iret back to 32-bit user
   # code under this QEMU's emulation, and every 32-bit process dies.
-  timeout --kill-after=30 "$timeout" qemu-system-x86_64 \
+  # In the caller's process group (--foreground), so that stopping the caller's
+  # group stops QEMU too.
+  timeout --foreground --kill-after=30 "$timeout" qemu-system-x86_64 \
     -machine pc -cpu max,-smap -accel tcg,thread=multi -smp "$(( $(nproc) < 4 ? $(nproc) : 4 ))" -m 3G \
     -display none -monitor none -serial "file:$guest/console.log" -no-reboot \
     -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \

@@ -67,7 +67,7 @@ def record(rng, index, collected="2026-05-04T09:30:00Z", computer=None):
             "processor": {"name": survey["GetCPUNameInfo"].split(" Family")[0], "family": 6, "model": 158,
                           "stepping": 10, "logical": logical, "physical": max(1, logical // 2), "mhz": 2400},
             "memoryMB": memory,
-            "drives": [{"letter": "C", "kind": "Fixed", "freeBytes": 12341739520, "totalBytes": 80015523840},
+            "drives": [{"letter": "C", "kind": "Fixed", "freeBytes": 12341739520, "totalBytes": 80016834560},
                        {"letter": "D", "kind": "CD-ROM", "freeBytes": None, "totalBytes": None}],
             "display": {"current": {"width": 1920, "height": 1080, "bits": 32, "hz": 60},
                         "modes": [{"width": 1024, "height": 768, "bits": 32}, {"width": 1920, "height": 1080, "bits": 32}]},

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # orvanta-survey.exe against a stand-in control (failing_control.dll, with
 # ORVANTA_FAULTS) that hangs, crashes, writes to standard output or answers
-# odd strings: the survey never hangs, leaves no worker behind, reports what
+# odd strings (the control is registered meanwhile): the survey never hangs, leaves no worker behind, reports what
 # failed and why, and keeps every other answer. Also: --ocx loads exactly the
 # file named, a failed write is an error, and --worker is refused.
 #   run_survey_faults.sh <harness.sh> <state-dir> <bin-dir>
@@ -12,16 +12,29 @@ work=$state/faults
 rm -rf "$work"
 mkdir -p "$work"
 fail() { echo "survey_faults: $*" >&2; exit 1; }
+# The stand-in describes itself from the registered type library.
+(cd "$bin" && "$harness" run "$state" regsvr32 /s ORVANTA.OCX)
+trap '(cd "$bin" && "$harness" run "$state" regsvr32 /s /u ORVANTA.OCX) || true' EXIT
 
 # survey <faults> <args...>: the survey against the stand-in, its JSON in
 # $work/out, standard error in $work/err, its exit code in $status; ended
 # after a minute if it hangs.
+# (Standard error is read through a command substitution, which waits for the
+# harness's filter of it to finish.)
 survey() {
   local faults=$1
   shift
   status=0
-  (cd "$bin" && ORVANTA_FAULTS=$faults timeout 60 "$harness" run "$state" orvanta-survey.exe \
-    --ocx failing_control.dll "$@") >"$work/out" 2>"$work/err" || status=$?
+  capture "$bin" env ORVANTA_FAULTS="$faults" timeout 60 "$harness" run "$state" orvanta-survey.exe \
+    --ocx failing_control.dll "$@"
+}
+# capture <folder> <command...>: standard output to $work/out, error to $work/err.
+capture() {
+  local folder=$1 err
+  shift
+  status=0
+  err=$(cd "$folder" && "$@" 2>&1 >"$work/out") || status=$?
+  printf '%s' "$err" >"$work/err"
 }
 # check <python expression over survey, err>: judged on the last JSON survey.
 check() {
@@ -29,7 +42,7 @@ check() {
 import json, sys
 survey = json.loads(open(sys.argv[1], encoding="utf-8").read())
 err = open(sys.argv[2], encoding="utf-8").read()
-assert eval(sys.argv[3]), (survey, err)
+assert eval(" ".join(sys.argv[3].split())), (survey, err)
 PY
 }
 methods=GetOSInfo,GetDriverInfo,GetNetInfo,IsInstall
@@ -91,6 +104,7 @@ if kill -0 $pipeline 2>/dev/null; then
   for pid in $(workers); do kill -9 "$pid"; done
   fail "the caller's pipe stayed open after the survey was killed"
 fi
+wait $pipeline 2>/dev/null || true
 sleep 1
 [[ -z $(workers) ]] || { for pid in $(workers); do kill -9 "$pid"; done; fail "a worker outlived the survey"; }
 
@@ -98,22 +112,19 @@ sleep 1
 # search order finds beside the tool.
 mkdir -p "$work/here"
 echo "not a module" >"$work/here/ORVANTA.OCX"
-status=0
-(cd "$work/here" && "$harness" run "$state" "$bin/orvanta-survey.exe" --ocx ORVANTA.OCX --only IsInstall) \
-  >/dev/null 2>"$work/err" || status=$?
+capture "$work/here" "$harness" run "$state" "$bin/orvanta-survey.exe" --ocx ORVANTA.OCX --only IsInstall
 [[ $status -eq 1 ]] || fail "--ocx answered from another file (exit code $status)"
 grep -q "loading .*here.ORVANTA.OCX failed" "$work/err" || fail "--ocx: $(cat "$work/err")"
 
 # A write that fails is an error, not a success.
 status=0
-(cd "$bin" && "$harness" run "$state" orvanta-survey.exe --ocx ORVANTA.OCX --json --only IsInstall) >/dev/full \
-  2>"$work/err" || status=$?
+err=$(cd "$bin" && "$harness" run "$state" orvanta-survey.exe --ocx ORVANTA.OCX --json --only IsInstall 2>&1 >/dev/full) ||
+  status=$?
+printf '%s' "$err" >"$work/err"
 [[ $status -eq 5 ]] || fail "a failed write gave exit code $status, not 5"
 grep -q 'writing the survey failed' "$work/err" || fail "no message for the failed write: $(cat "$work/err")"
 
 # --worker belongs to the survey's own workers.
-status=0
-(cd "$bin" && "$harness" run "$state" orvanta-survey.exe --ocx ORVANTA.OCX --only IsInstall --worker) >"$work/out" \
-  2>/dev/null || status=$?
+capture "$bin" "$harness" run "$state" orvanta-survey.exe --ocx ORVANTA.OCX --only IsInstall --worker
 [[ $status -eq 3 && ! -s "$work/out" ]] || fail "--worker from a user was accepted (exit code $status)"
 echo "survey_faults: ok"

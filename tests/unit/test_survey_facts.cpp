@@ -40,7 +40,7 @@ TEST(ReadFacts, EachFormatIntoTypedFields) {
       {L"GetDriveInfo", L"A:\\[Removable]\nC:\\[Fixed][Free:11.77GB][Total:76.31GB]\nD:\\[Fixed][Free:512.30MB][Total:999.99MB]\n",
        "/drives",
        R"([{"letter": "A", "kind": "Removable", "freeBytes": null, "totalBytes": null},
-           {"letter": "C", "kind": "Fixed", "freeBytes": 12341739520, "totalBytes": 80015523840},
+           {"letter": "C", "kind": "Fixed", "freeBytes": 12341739520, "totalBytes": 80016834560},
            {"letter": "D", "kind": "Fixed", "freeBytes": 537185484, "totalBytes": 1048565514}])"},
       {L"GetNowDisplayMode", L"1024 * 768  32bit (60Hz)\n", "/display/current",
        R"({"width": 1024, "height": 768, "bits": 32, "hz": 60})"},
@@ -66,7 +66,7 @@ TEST(ReadFacts, EachFormatIntoTypedFields) {
       {L"GetCDROMInfo", L"X DVD-RW\n\u00c9 DVD\n", "/devices/cdrom", R"(["X DVD-RW", "\u00c9 DVD"])"},
       {L"GetNetInfo", L"", "/devices/net", "[]"},
       {L"GetSystemModelInfo", L"SystemModel : Maker\nProduct : \n", "/system", R"({"systemModel": "Maker", "product": ""})"},
-      {L"GetSecuritySoftInfo", L"Defender(4.18)", "/antivirus", R"("Defender(4.18)")"},
+      {L"GetSecuritySoftInfo", L"Defender(4.18)", "/antivirus", "\"Defender(4.18)\""},
       {L"GetOSInfo", L"", "/os", "null"},
   };
   for (const Case& c : cases) {

@@ -106,7 +106,7 @@ TEST(ParseCommandLine, ReadsEveryOptionAndRejectsMistakes) {
   }
   // An unknown --only name is found before any control is created.
   EXPECT_FALSE(ParseCommandLine({L"--only", L"GetMemoryInfo,GetBogusInfo"}, &error));
-  EXPECT_EQ(error.substr(0, 76), L"unknown method \"GetBogusInfo\"; valid names: GetOSInfo, GetCPUInfo, GetMemoryIn");
+  EXPECT_EQ(error.rfind(L"unknown method \"GetBogusInfo\"; valid names: GetOSInfo, GetCPUInfo, GetMemoryInfo", 0), 0u);
 }
 
 // The whole control in interface order, as its type information lists it.
@@ -289,8 +289,8 @@ TEST(StatusLine, AMessageWipesTheProgressFirst) {
     status.Say(L"a worker was ended");
     status.Show(29, 30);
   }
-  EXPECT_EQ(console, L"\r3 of 30 answers in...\r                      \rorvanta-survey: a worker was ended\n"
-                     L"\r29 of 30 answers in...\r                       \r");
+  EXPECT_EQ(console, L"\r3 of 30 answers in...\r                     \rorvanta-survey: a worker was ended\n"
+                     L"\r29 of 30 answers in...\r                      \r");
   std::wstring piped;
   StatusLine(([&](std::wstring_view text) { piped += text; }), false).Show(1, 2);
   EXPECT_EQ(piped, L"");

@@ -1,6 +1,7 @@
 #include "tools/survey/survey_facts.h"
 
 #include <regex>
+#include <stdexcept>
 #include <string_view>
 
 #include "tools/survey/survey_text.h"
@@ -27,8 +28,12 @@ struct FactRow {
 
 long long Number(const std::wstring& digits) { return std::stoll(digits); }
 
+// Texts longer than any line of a report are not matched: the matcher
+// recurses per character.
+constexpr size_t kLongestLine = 4096;
+
 bool Whole(const std::wstring& text, const wchar_t* pattern, Match* match) {
-  return std::regex_match(text, *match, std::wregex(pattern));
+  return text.size() <= kLongestLine && std::regex_match(text, *match, std::wregex(pattern));
 }
 
 // The lines of a text whose every line ends with a line feed; false when the
@@ -305,10 +310,16 @@ Facts ReadFacts(const std::vector<std::pair<SurveyMethod, Answer>>& answers) {
     for (const auto& [method, answer] : answers) {
       if (method.name != row.method || answer.kind != Answer::Kind::kText) continue;
       Json parsed = fields;
-      if (row.parse(answer.text, &parsed)) {
+      bool read = false;
+      try {
+        read = row.parse(answer.text, &parsed);
+      } catch (const std::logic_error&) {
+        // A number too large for its field: the answer does not fit its format.
+      }
+      if (read) {
         fields = std::move(parsed);
       } else {
-        facts.unreadable.emplace_back(method.name, std::wstring(L"the answer is not ") + row.format);
+        facts.unreadable.emplace_back(method.name, row.format);
       }
     }
     Json& group = GroupOf(facts.values, row.group);

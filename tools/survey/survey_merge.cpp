@@ -159,32 +159,32 @@ std::string ShaderModel(const Json& facts) {
 struct Column {
   const char* title;
   std::string (*of)(const Json& record);
-  bool band_order;  // chart in the order of the bands, not by count
+  const std::vector<std::pair<double, const char*>>* bands;  // chart in their order, not by count
   bool charted;
 };
 
 const Column kColumns[] = {
-    {"Computer", [](const Json& r) { return Text(At(r, {"computer"})); }, false, false},
-    {"Collected", [](const Json& r) { return Text(At(r, {"collected"})); }, false, false},
-    {"Operating system", [](const Json& r) { return Text(At(r, {"facts", "os"})); }, false, true},
-    {"Processor", [](const Json& r) { return Text(At(r, {"facts", "processor", "name"})); }, false, false},
-    {"Logical processors", [](const Json& r) { return Text(At(r, {"facts", "processor", "logical"})); }, false, true},
-    {"Memory MB", [](const Json& r) { return Text(At(r, {"facts", "memoryMB"}), ""); }, false, false},
-    {"Memory", [](const Json& r) { return Band(At(r, {"facts", "memoryMB"}), kMemoryBands); }, true, true},
-    {"DirectX", [](const Json& r) { return Text(At(r, {"facts", "directX"})); }, false, true},
-    {"Shader model", [](const Json& r) { return ShaderModel(At(r, {"facts"})); }, false, true},
+    {"Computer", [](const Json& r) { return Text(At(r, {"computer"})); }, nullptr, false},
+    {"Collected", [](const Json& r) { return Text(At(r, {"collected"})); }, nullptr, false},
+    {"Operating system", [](const Json& r) { return Text(At(r, {"facts", "os"})); }, nullptr, true},
+    {"Processor", [](const Json& r) { return Text(At(r, {"facts", "processor", "name"})); }, nullptr, false},
+    {"Logical processors", [](const Json& r) { return Text(At(r, {"facts", "processor", "logical"})); }, nullptr, true},
+    {"Memory MB", [](const Json& r) { return Text(At(r, {"facts", "memoryMB"}), ""); }, nullptr, false},
+    {"Memory", [](const Json& r) { return Band(At(r, {"facts", "memoryMB"}), kMemoryBands); }, &kMemoryBands, true},
+    {"DirectX", [](const Json& r) { return Text(At(r, {"facts", "directX"})); }, nullptr, true},
+    {"Shader model", [](const Json& r) { return ShaderModel(At(r, {"facts"})); }, nullptr, true},
     {"Video card", [](const Json& r) {
        const Json& cards = At(r, {"facts", "videoCards"});
        return cards.is_array() && !cards.empty() ? Text(cards[0]) : std::string("(unknown)");
-     }, false, false},
-    {"Video card maker", [](const Json& r) { return Maker(At(r, {"facts", "videoCards"})); }, false, true},
-    {"Video memory MB", [](const Json& r) { return Text(At(r, {"facts", "videoMemoryMB", "local"}), ""); }, false, false},
+     }, nullptr, false},
+    {"Video card maker", [](const Json& r) { return Maker(At(r, {"facts", "videoCards"})); }, nullptr, true},
+    {"Video memory MB", [](const Json& r) { return Text(At(r, {"facts", "videoMemoryMB", "local"}), ""); }, nullptr, false},
     {"Video memory", [](const Json& r) { return Band(At(r, {"facts", "videoMemoryMB", "local"}), kVideoMemoryBands); },
-     true, true},
+     &kVideoMemoryBands, true},
     {"Antivirus", [](const Json& r) { return At(r, {"facts", "antivirus"}).is_null() ? std::string("none reported")
                                                                                        : std::string("present"); },
-     false, true},
-    {"Failed methods", Failed, false, false},
+     nullptr, true},
+    {"Failed methods", Failed, nullptr, false},
 };
 
 std::string Chart(const Column& column, const std::vector<const Json*>& records, size_t index) {
@@ -198,13 +198,11 @@ std::string Chart(const Column& column, const std::vector<const Json*>& records,
       ++found->second;
     }
   }
-  if (column.band_order) {
+  if (column.bands) {
     std::vector<std::pair<std::string, int>> ordered;
-    for (const auto& bands : {kMemoryBands, kVideoMemoryBands}) {
-      for (const auto& band : bands) {
-        for (const auto& count : counts) {
-          if (count.first == band.second) ordered.push_back(count);
-        }
+    for (const auto& band : *column.bands) {
+      for (const auto& count : counts) {
+        if (count.first == band.second) ordered.push_back(count);
       }
     }
     for (const auto& count : counts) {

@@ -187,10 +187,11 @@ const Column kColumns[] = {
     {"Failed methods", Failed, nullptr, false},
 };
 
-std::string Chart(const Column& column, const std::vector<const Json*>& records, size_t index) {
+// The chart of one column: a bar per value, with how many machines have it.
+std::string Chart(const Column& column, const std::vector<std::vector<std::string>>& rows, size_t index) {
   std::vector<std::pair<std::string, int>> counts;
-  for (const Json* record : records) {
-    const std::string value = column.of(*record);
+  for (const std::vector<std::string>& row : rows) {
+    const std::string& value = row[index];
     auto found = std::find_if(counts.begin(), counts.end(), [&](const auto& count) { return count.first == value; });
     if (found == counts.end()) {
       counts.emplace_back(value, 1);
@@ -268,7 +269,7 @@ bool FleetMerge::Add(const std::wstring& source, const std::string& bytes, std::
   } else {
     message->clear();
     const std::string key = Upper(computer.get<std::string>());
-    Machine machine{Utf8(source), collected.get<std::string>(), std::move(record)};
+    Machine machine{Utf8(source), collected.get<std::string>(), JsonText(record, false)};
     auto found = machines_.find(key);
     if (found == machines_.end()) {
       machines_.emplace(key, std::move(machine));
@@ -290,18 +291,18 @@ void FleetMerge::NoteSkipped(const std::wstring& source, const std::wstring& why
 }
 
 std::string FleetMerge::Csv() const {
+  // The columns of every record, in the order first seen; then the rows.
   std::vector<std::string> columns;
-  std::vector<std::vector<std::pair<std::string, Json>>> rows;
   for (const auto& [key, machine] : machines_) {
-    rows.push_back(Cells(machine.record));
-    for (const auto& cell : rows.back()) {
+    for (const auto& cell : Cells(Json::parse(machine.line))) {
       if (std::find(columns.begin(), columns.end(), cell.first) == columns.end()) columns.push_back(cell.first);
     }
   }
   std::string csv = "\xEF\xBB\xBF";
   for (size_t i = 0; i < columns.size(); ++i) csv += Cat({i ? "," : "", CsvCell(columns[i])});
   csv += "\r\n";
-  for (const auto& row : rows) {
+  for (const auto& [key, machine] : machines_) {
+    const auto row = Cells(Json::parse(machine.line));
     for (size_t i = 0; i < columns.size(); ++i) {
       const auto cell = std::find_if(row.begin(), row.end(), [&](const auto& c) { return c.first == columns[i]; });
       csv += Cat({i ? "," : "", cell == row.end() ? std::string() : CsvCell(cell->second)});
@@ -313,26 +314,30 @@ std::string FleetMerge::Csv() const {
 
 std::string FleetMerge::JsonLines() const {
   std::string lines;
-  for (const auto& [key, machine] : machines_) lines += JsonText(machine.record, false).append("\n");
+  for (const auto& [key, machine] : machines_) lines += Cat({machine.line, "\n"});
   return lines;
 }
 
 std::string FleetMerge::Html() const {
-  std::vector<const Json*> records;
-  for (const auto& [key, machine] : machines_) records.push_back(&machine.record);
+  std::vector<std::vector<std::string>> rows;  // per machine, the text of each column
+  for (const auto& [key, machine] : machines_) {
+    const Json record = Json::parse(machine.line);
+    rows.emplace_back();
+    for (const Column& column : kColumns) rows.back().push_back(column.of(record));
+  }
   std::string html = Cat({"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                           "<title>Pelmora fleet survey</title><style>", kStyle,
                           "</style></head><body>\n<h1>Pelmora fleet survey</h1>\n<p><span id=\"machine-count\">",
-                          std::to_string(records.size()), "</span> machines</p>\n<div id=\"charts\">\n"});
+                          std::to_string(rows.size()), "</span> machines</p>\n<div id=\"charts\">\n"});
   for (size_t i = 0; i < std::size(kColumns); ++i) {
-    if (kColumns[i].charted) html += Chart(kColumns[i], records, i);
+    if (kColumns[i].charted) html += Chart(kColumns[i], rows, i);
   }
   html += "</div>\n<section id=\"problems\"><h2>Machines whose records failed or were left out</h2><ul>\n";
-  for (const Json* record : records) {
-    const std::string failed = Failed(*record);
-    if (!failed.empty()) {
-      const std::string computer = Escaped(Text(At(*record, {"computer"})));
-      html += Cat({"<li class=\"failed\" data-computer=\"", computer, "\">", computer, ": ", Escaped(failed), "</li>\n"});
+  for (const std::vector<std::string>& row : rows) {
+    if (!row.back().empty()) {  // the failed methods
+      const std::string computer = Escaped(row.front());
+      html += Cat({"<li class=\"failed\" data-computer=\"", computer, "\">", computer, ": ", Escaped(row.back()),
+                   "</li>\n"});
     }
   }
   for (const auto& [source, why] : skipped_) {
@@ -341,9 +346,9 @@ std::string FleetMerge::Html() const {
   html += "</ul></section>\n<table id=\"machines\"><thead><tr>";
   for (const Column& column : kColumns) html += Cat({"<th>", Escaped(column.title), "</th>"});
   html += "</tr></thead><tbody>\n";
-  for (const Json* record : records) {
+  for (const std::vector<std::string>& row : rows) {
     html += "<tr>";
-    for (const Column& column : kColumns) html += Cat({"<td>", Escaped(column.of(*record)), "</td>"});
+    for (const std::string& value : row) html += Cat({"<td>", Escaped(value), "</td>"});
     html += "</tr>\n";
   }
   return html.append("</tbody></table>\n<script>").append(kScript).append("</script>\n</body></html>\n");

@@ -9,7 +9,8 @@ docs/survey.schema.json.
 --troubles adds, beside the COUNT records: a file that is not JSON, a record
 of an unknown newer schema, an older and a newer record of PC-0001 (the newer
 failing one method), and a record written as UTF-16 with a byte order mark,
-as PowerShell's ">" writes it.
+as PowerShell's ">" writes it, whose device names look like a formula and
+like markup.
 """
 import json
 import random
@@ -108,8 +109,12 @@ def main():
         for name, survey in (("a-older.json", older), ("z-newer.json", newer)):
             with open(f"{out}/{name}", "w") as file:
                 json.dump(survey, file)
+        # Device names that a spreadsheet or a browser would run.
+        hostile = record(rng, 9002, computer="PC-UTF16")
+        hostile["facts"]["devices"]["net"] = ["=HYPERLINK(\"x\")"]
+        hostile["facts"]["videoCards"] = ["<b>Bold</b> card"]
         with open(f"{out}/PC-UTF16.json", "w", encoding="utf-16") as file:
-            json.dump(record(rng, 9002, computer="PC-UTF16"), file, ensure_ascii=False)
+            json.dump(hostile, file, ensure_ascii=False)
 
 
 if __name__ == "__main__":

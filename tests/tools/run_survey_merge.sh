@@ -40,6 +40,7 @@ assert first["collected"] == "2026-05-05T08:00:00Z" and first["failed"] == "GetM
 assert first["memoryMB"] == "" and rows[1]["memoryMB"].isdigit(), (first["memoryMB"], rows[1]["memoryMB"])
 assert rows[1]["processor.logical"].isdigit() and rows[1]["display.current.width"] == "1920", rows[1]
 assert rows[1]["devices.net"] == "Intel(R) Ethernet Connection" and rows[1]["drives"].startswith('[{"letter":"C"'), rows[1]
+assert rows[-1]["devices.net"] == "'=HYPERLINK(\"x\")", rows[-1]["devices.net"]
 PY
 
 # The JSON Lines, loaded as a database loads them: machines per DirectX version.
@@ -95,6 +96,7 @@ assert {k: int(v) for k, v in bars.items()} == dict(expected), (bars, expected)
 assert re.search(r'<li class="failed" data-computer="PC-0001">PC-0001: GetMemoryInfo</li>', dom)
 assert len(re.findall(r'<li class="skipped"', dom)) == 2
 assert len(re.findall(r"<tr><td>PC-", dom)) == 13
+assert "<td>&lt;b&gt;Bold&lt;/b&gt; card</td>" in dom and "<b>Bold" not in dom
 PY
 # Sorting: a click on "Memory MB" puts the smallest first.
 cat >"$work/sort.html" <<HTML

@@ -70,6 +70,34 @@ HANDLE SurveyJob() {
   return job;
 }
 
+// Creates the worker's process, suspended, with no console window and no
+// handle of the survey's. A survey that runs in a job of someone else's (a
+// scheduled task, a remote session) takes its workers out of that job into
+// its own when the job allows it.
+bool Launch(const std::wstring& program, std::wstring command_line, PROCESS_INFORMATION* started) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  const DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
+  for (const DWORD breakaway : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
+    if (CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags | breakaway, nullptr,
+                       nullptr, &startup, started)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Waits for the worker to open its pipe, without blocking.
+void Listen(Worker* worker) {
+  worker->overlapped.hEvent = worker->event.Get();
+  if (ConnectNamedPipe(worker->pipe.Get(), &worker->overlapped) || GetLastError() == ERROR_PIPE_CONNECTED) {
+    worker->connected = true;
+    SetEvent(worker->event.Get());
+  } else {
+    worker->pending = GetLastError() == ERROR_IO_PENDING;
+  }
+}
+
 // Starts |worker|: its pipe, then its process, suspended until it is in the
 // survey's job and on its processors. False, with its fate set, when it
 // could not be started.
@@ -81,21 +109,9 @@ bool Start(const Options& options, const std::vector<SurveyMethod>& methods, con
                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, sizeof(worker->buffer),
                                       0, nullptr));
   worker->event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  std::wstring command_line = QuoteArgument(program) + WorkerArguments(options, methods, worker->share, pipe);
   PROCESS_INFORMATION started = {};
-  // A survey that runs in a job of someone else's (a scheduled task, a remote
-  // session) puts its workers in its own job when that one allows it.
-  const DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
-  bool ok = worker->pipe && worker->event;
-  if (ok) {
-    ok = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                        flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup, &started) ||
-         CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                        &startup, &started);
-  }
-  if (!ok) {
+  if (!worker->pipe || !worker->event ||
+      !Launch(program, QuoteArgument(program) + WorkerArguments(options, methods, worker->share, pipe), &started)) {
     worker->fate_code = HRESULT_FROM_WIN32(GetLastError());
     worker->fate = DescribeFailure(L"(starting a worker process", worker->fate_code, SystemMessage(worker->fate_code)) + L")";
     worker->done = true;
@@ -109,15 +125,7 @@ bool Start(const Options& options, const std::vector<SurveyMethod>& methods, con
   if (worker->processors) SetProcessAffinityMask(started.hProcess, worker->processors);
   worker->started = GetTickCount();
   ResumeThread(started.hThread);
-  worker->overlapped.hEvent = worker->event.Get();
-  if (ConnectNamedPipe(worker->pipe.Get(), &worker->overlapped)) {
-    worker->connected = true;
-  } else if (GetLastError() == ERROR_PIPE_CONNECTED) {
-    worker->connected = true;
-  } else {
-    worker->pending = GetLastError() == ERROR_IO_PENDING;
-  }
-  if (worker->connected) SetEvent(worker->event.Get());
+  Listen(worker);
   return true;
 }
 
@@ -206,6 +214,46 @@ void Advance(const std::vector<SurveyMethod>& methods, Worker* worker, std::vect
   }
 }
 
+// A handle that Run waits on: a worker's pipe event, or its process.
+struct Watched {
+  Worker* worker;
+  bool is_process;
+};
+
+// Ends the workers past their deadline, and lists what to wait for on the
+// others; returns the milliseconds until the next deadline.
+DWORD Watch(std::vector<Worker>& workers, std::vector<HANDLE>* handles, std::vector<Watched>* watched) {
+  DWORD wait = INFINITE;
+  const DWORD now = GetTickCount();
+  for (Worker& worker : workers) {
+    if (worker.done) continue;
+    const DWORD spent = now - worker.started;
+    if (spent >= worker.deadline) {
+      Finish(&worker, FormatText(L"(no answer within %lu s; the worker process asking it was ended)",
+                                 static_cast<unsigned long>(worker.deadline / 1000)),
+             HRESULT_FROM_WIN32(ERROR_TIMEOUT));
+      continue;
+    }
+    wait = std::min(wait, worker.deadline - spent);
+    handles->push_back(worker.event.Get());
+    watched->push_back({&worker, false});
+    if (!worker.exited) {
+      handles->push_back(worker.process.Get());
+      watched->push_back({&worker, true});
+    }
+  }
+  return wait;
+}
+
+// Lets the workers still running use every processor.
+void Widen(std::vector<Worker>& workers) {
+  DWORD_PTR all = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &all, &system)) return;
+  for (Worker& worker : workers) {
+    if (!worker.done) SetProcessAffinityMask(worker.process.Get(), all);
+  }
+}
+
 // Runs |workers| until each is done: answered everything, ended, or passed
 // its deadline. When |alone| names one of them, the others are widened to
 // every processor once it is done.
@@ -214,42 +262,20 @@ void Run(const Options& options, const std::vector<SurveyMethod>& methods, std::
          const std::function<void(int)>& progress) {
   const std::wstring program = ProgramPath();
   for (Worker& worker : workers) Start(options, methods, program, &worker);
-  bool widened = !alone;
   while (true) {
     std::vector<HANDLE> handles;
-    std::vector<std::pair<Worker*, bool>> owners;  // the worker and whether the handle is its process
-    DWORD wait = INFINITE;
-    const DWORD now = GetTickCount();
-    for (Worker& worker : workers) {
-      if (worker.done) continue;
-      const DWORD spent = now - worker.started;
-      if (spent >= worker.deadline) {
-        Finish(&worker, FormatText(L"(no answer within %lu s; the worker process asking it was ended)",
-                                   static_cast<unsigned long>(worker.deadline / 1000)),
-               HRESULT_FROM_WIN32(ERROR_TIMEOUT));
-        continue;
-      }
-      wait = std::min(wait, worker.deadline - spent);
-      handles.push_back(worker.event.Get());
-      owners.emplace_back(&worker, false);
-      if (!worker.exited) {
-        handles.push_back(worker.process.Get());
-        owners.emplace_back(&worker, true);
-      }
-    }
-    if (!widened && workers[*alone].done) {
-      DWORD_PTR all = 0, system = 0;
-      GetProcessAffinityMask(GetCurrentProcess(), &all, &system);
-      for (Worker& worker : workers) {
-        if (!worker.done) SetProcessAffinityMask(worker.process.Get(), all);
-      }
-      widened = true;
+    std::vector<Watched> watched;
+    const DWORD wait = Watch(workers, &handles, &watched);
+    if (alone && workers[*alone].done) {
+      Widen(workers);
+      alone.reset();
     }
     if (handles.empty()) return;
     const DWORD signalled = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, wait);
-    if (signalled >= WAIT_OBJECT_0 + handles.size()) continue;  // a deadline passed
-    auto [worker, is_process] = owners[signalled - WAIT_OBJECT_0];
-    if (is_process) {
+    if (signalled == WAIT_FAILED) Sleep(50);  // the deadlines still end the workers
+    if (signalled >= WAIT_OBJECT_0 + handles.size()) continue;
+    Worker* worker = watched[signalled - WAIT_OBJECT_0].worker;
+    if (watched[signalled - WAIT_OBJECT_0].is_process) {
       worker->exited = true;
       if (!worker->connected) {
         NoteExit(worker);
@@ -271,6 +297,55 @@ Answer FailedAnswer(const Worker& worker) {
   return answer;
 }
 
+// The workers of |plan|, in two rounds: the shares, with the share alone
+// beside them on a processor of its own; or, with a single processor, the
+// share alone in a second round after them. The index of the share alone in
+// the first round, when it is there.
+std::optional<size_t> Rounds(const Options& options, const std::vector<SurveyMethod>& methods, const SurveyPlan& plan,
+                             std::vector<Worker>* first, std::vector<Worker>* second) {
+  DWORD_PTR all = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &all, &system)) all = 0;
+  DWORD_PTR own = 0;  // the highest processor, for the share alone
+  for (DWORD_PTR bit = 1; bit != 0 && bit <= all; bit <<= 1) {
+    if (all & bit) own = bit;
+  }
+  const DWORD_PTR others = all & ~own;  // none with one processor
+  first->resize(plan.shares.size());
+  for (size_t i = 0; i < plan.shares.size(); ++i) {
+    (*first)[i].share = plan.shares[i];
+    (*first)[i].processors = plan.alone.empty() ? 0 : others;
+  }
+  if (!plan.alone.empty()) {
+    Worker& alone = others ? first->emplace_back() : second->emplace_back();
+    alone.share = plan.alone;
+    alone.processors = others ? own : 0;
+  }
+  for (std::vector<Worker>* round : {first, second}) {
+    for (Worker& worker : *round) worker.deadline = WorkerDeadline(methods, worker.share, options.timeout);
+  }
+  return others && !plan.alone.empty() ? std::optional<size_t>(first->size() - 1) : std::nullopt;
+}
+
+// Asks the methods of |first|'s share that it left unanswered again, each in
+// a worker of its own; a method that fails there too gets a failure saying why.
+void AskAgain(const Options& options, const std::vector<SurveyMethod>& methods, const Worker& first,
+              std::vector<std::optional<Answer>>* answers, int* count, const std::function<void(int)>& progress,
+              const std::function<void(std::wstring_view)>& say) {
+  int left = 0;
+  for (const size_t index : first.share) left += (*answers)[index] ? 0 : 1;
+  if (left == 0) return;
+  say(FormatText(L"%d of %d methods of a worker were not answered %s; asking them again, one at a time", left,
+                 static_cast<int>(first.share.size()), first.fate.c_str()));
+  for (const size_t index : first.share) {
+    if ((*answers)[index]) continue;
+    std::vector<Worker> alone(1);
+    alone[0].share = {index};
+    alone[0].deadline = WorkerDeadline(methods, alone[0].share, options.timeout);
+    Run(options, methods, alone, std::nullopt, answers, count, progress);
+    if (!(*answers)[index]) (*answers)[index] = FailedAnswer(alone[0]);
+  }
+}
+
 // A worker's watcher: ends the worker when the survey's process ends.
 DWORD WINAPI EndWithSurvey(void* survey) {
   WaitForSingleObject(static_cast<HANDLE>(survey), INFINITE);
@@ -285,49 +360,12 @@ std::vector<Answer> AskInWorkers(const Options& options, const std::vector<Surve
                                  const std::function<void(std::wstring_view)>& say) {
   std::vector<std::optional<Answer>> answers(methods.size());
   int count = 0;
-  DWORD_PTR all = 0, system = 0;
-  if (!GetProcessAffinityMask(GetCurrentProcess(), &all, &system)) all = 0;
-  DWORD_PTR own = 0;  // the highest processor, for the share alone
-  for (DWORD_PTR bit = 1; bit != 0 && bit <= all; bit <<= 1) {
-    if (all & bit) own = bit;
-  }
-  const DWORD_PTR others = all & ~own;  // none with one processor
-
-  std::vector<Worker> workers(plan.shares.size());
-  for (size_t i = 0; i < plan.shares.size(); ++i) {
-    workers[i].share = plan.shares[i];
-    workers[i].processors = plan.alone.empty() ? 0 : others;
-  }
-  std::vector<Worker> last;  // the share alone, after the others with one processor
-  if (!plan.alone.empty()) {
-    Worker& alone = others ? workers.emplace_back() : last.emplace_back();
-    alone.share = plan.alone;
-    alone.processors = others ? own : 0;
-  }
-  for (std::vector<Worker>* round : {&workers, &last}) {
-    for (Worker& worker : *round) worker.deadline = WorkerDeadline(methods, worker.share, options.timeout);
-    const bool has_alone = round == &workers && others && !plan.alone.empty();
-    Run(options, methods, *round, has_alone ? std::optional<size_t>(round->size() - 1) : std::nullopt, &answers, &count,
-        progress);
-  }
-
-  // What no worker answered, asked again one method at a time.
-  for (std::vector<Worker>* round : {&workers, &last}) {
-    for (const Worker& first : *round) {
-      int left = 0;
-      for (const size_t index : first.share) left += answers[index] ? 0 : 1;
-      if (left == 0) continue;
-      say(FormatText(L"%d of %d methods of a worker were not answered %s; asking them again, one at a time", left,
-                     static_cast<int>(first.share.size()), first.fate.c_str()));
-      for (const size_t index : first.share) {
-        if (answers[index]) continue;
-        std::vector<Worker> alone(1);
-        alone[0].share = {index};
-        alone[0].deadline = WorkerDeadline(methods, alone[0].share, options.timeout);
-        Run(options, methods, alone, std::nullopt, &answers, &count, progress);
-        if (!answers[index]) answers[index] = FailedAnswer(alone[0]);
-      }
-    }
+  std::vector<Worker> first, second;
+  const std::optional<size_t> alone = Rounds(options, methods, plan, &first, &second);
+  Run(options, methods, first, alone, &answers, &count, progress);
+  Run(options, methods, second, std::nullopt, &answers, &count, progress);
+  for (const std::vector<Worker>* round : {&first, &second}) {
+    for (const Worker& worker : *round) AskAgain(options, methods, worker, &answers, &count, progress, say);
   }
   std::vector<Answer> in_order;
   for (std::optional<Answer>& answer : answers) in_order.push_back(std::move(*answer));

@@ -202,6 +202,10 @@ void Advance(const std::vector<SurveyMethod>& methods, Worker* worker, std::vect
         if (!TakeAnswers(methods, worker, answers, count)) {
           return Finish(worker, L"(the worker process sent something that is not an answer)", E_UNEXPECTED);
         }
+        // Every answer in: the worker's own ending is not waited for.
+        if (std::all_of(worker->share.begin(), worker->share.end(), [&](size_t index) { return (*answers)[index]; })) {
+          return Finish(worker, L"", S_OK);
+        }
       }
     }
     ResetEvent(worker->event.Get());

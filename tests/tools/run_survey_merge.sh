@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # orvanta-survey --merge on generated records (make_records.py), a broken
-# file, a newer schema, a computer three times and a UTF-16 file among them:
+# file, a newer schema, a computer three times and a UTF-16 file among them,
+# and a list of the computers expected, one of which sent no record:
 # the exit code and messages, the CSV read back by Python's csv module, the
 # JSON Lines loaded by sqlite3's JSON functions, and the page opened in
 # headless Chromium, whose DOM must show the counts; its screenshot goes to
@@ -16,10 +17,12 @@ work=$state/merge
 rm -rf "$work"
 mkdir -p "$work/records"
 "$python" "$here/make_records.py" "$work/records" 12 --troubles
+printf 'PC-0001\r\npc-0012\r\n  PC-GHOST \r\n\r\n' >"$work/computers.txt"
 
 status=0
-(cd "$bin" && "$harness" run "$state" orvanta-survey.exe --merge "Z:$work/records" --csv "Z:$work/fleet.csv" \
-  --html "Z:$work/fleet.html" --jsonl "Z:$work/fleet.jsonl") 2>"$work/merge.err" || status=$?
+err=$(cd "$bin" && "$harness" run "$state" orvanta-survey.exe --merge "Z:$work/records" --csv "Z:$work/fleet.csv" \
+  --html "Z:$work/fleet.html" --jsonl "Z:$work/fleet.jsonl" --expect "Z:$work/computers.txt" 2>&1) || status=$?
+printf '%s\n' "$err" >"$work/merge.err"
 cat "$work/merge.err"
 [[ $status -eq 4 ]] || fail "exit code $status with inputs left out, not 4"
 grep -q 'broken.json: not a survey record' "$work/merge.err" || fail "the broken file is not named"
@@ -27,6 +30,7 @@ grep -q 'newer-schema.json: a record of schema 2, which this tool does not know'
   fail "the newer schema is not named"
 grep -q 'are both records of PC-0001; the one collected later is kept: .*z-newer.json' "$work/merge.err" ||
   fail "the duplicate is not reported"
+grep -qx 'orvanta-survey: PC-GHOST: no record' "$work/merge.err" || fail "the missing computer is not named"
 
 # 13 machines: PC-0001 to PC-0012 and PC-UTF16; PC-0001's latest record failed GetMemoryInfo.
 "$python" - "$work/fleet.csv" <<'PY' || fail "the CSV is wrong"
@@ -95,6 +99,7 @@ expected = collections.Counter(r["facts"]["directX"] or "(unknown)" for r in lat
 assert {k: int(v) for k, v in bars.items()} == dict(expected), (bars, expected)
 assert re.search(r'<li class="failed" data-computer="PC-0001">PC-0001: GetMemoryInfo</li>', dom)
 assert len(re.findall(r'<li class="skipped"', dom)) == 2
+assert re.findall(r'<li class="missing" data-computer="([^"]+)"', dom) == ["PC-GHOST"]
 assert len(re.findall(r"<tr><td>PC-", dom)) == 13
 assert "<td>&lt;b&gt;Bold&lt;/b&gt; card</td>" in dom and "<b>Bold" not in dom
 PY

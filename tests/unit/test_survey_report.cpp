@@ -97,7 +97,8 @@ TEST(ParseCommandLine, ReadsEveryOptionAndRejectsMistakes) {
       {{L"--merge"}, L"--merge needs at least one file or folder"},
       {{L"--merge", L"a.json"}, L"--merge needs --csv, --html or --jsonl"},
       {{L"--merge", L"a.json", L"--csv", L"o.csv", L"--json"}, L"--merge and --json exclude each other"},
-      {{L"--html", L"o.html"}, L"--csv, --html and --jsonl go with --merge"},
+      {{L"--html", L"o.html"}, L"--csv, --html, --jsonl and --expect go with --merge"},
+      {{L"--expect", L"pcs.txt"}, L"--csv, --html, --jsonl and --expect go with --merge"},
   };
   for (const auto& [args, message] : mistakes) {
     SCOPED_TRACE(testing::PrintToString(args));

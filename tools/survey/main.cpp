@@ -248,6 +248,16 @@ int RunMerge(const Options& options) {
       if (!message.empty()) Fail(message);
     }
   }
+  std::string expected;
+  if (!options.expect.empty() && !ReadWholeFile(options.expect, &expected)) {
+    const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+    Fail(DescribeFailure(L"reading " + options.expect, hr, SystemMessage(hr)));
+    return kExitFailure;
+  }
+  for (const std::wstring& computer : merge.Expect(expected)) {
+    Fail(computer + L": no record");
+    skipped = true;
+  }
   const std::pair<const std::wstring*, std::string (FleetMerge::*)() const> outputs[] = {
       {&options.csv, &FleetMerge::Csv}, {&options.html, &FleetMerge::Html}, {&options.jsonl, &FleetMerge::JsonLines}};
   for (const auto& [path, write] : outputs) {

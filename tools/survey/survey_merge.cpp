@@ -290,6 +290,22 @@ void FleetMerge::NoteSkipped(const std::wstring& source, const std::wstring& why
   skipped_.emplace_back(Utf8(source), Utf8(why));
 }
 
+std::vector<std::wstring> FleetMerge::Expect(const std::string& bytes) {
+  const std::string text = AsUtf8(bytes);
+  std::vector<std::wstring> missing;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string name = text.substr(start, end - start);
+    start = end + 1;
+    name.erase(name.find_last_not_of(" \t\r") + 1);
+    name.erase(0, name.find_first_not_of(" \t"));
+    if (name.empty() || machines_.count(Upper(name))) continue;
+    missing_.push_back(name);
+    missing.push_back(Wide(name));
+  }
+  return missing;
+}
+
 std::string FleetMerge::Csv() const {
   // The columns of every record, in the order first seen; then the rows.
   std::vector<std::string> columns;
@@ -332,7 +348,7 @@ std::string FleetMerge::Html() const {
   for (size_t i = 0; i < std::size(kColumns); ++i) {
     if (kColumns[i].charted) html += Chart(kColumns[i], rows, i);
   }
-  html += "</div>\n<section id=\"problems\"><h2>Machines whose records failed or were left out</h2><ul>\n";
+  html += "</div>\n<section id=\"problems\"><h2>Machines whose records failed, were left out or are missing</h2><ul>\n";
   for (const std::vector<std::string>& row : rows) {
     if (!row.back().empty()) {  // the failed methods
       const std::string computer = Escaped(row.front());
@@ -342,6 +358,10 @@ std::string FleetMerge::Html() const {
   }
   for (const auto& [source, why] : skipped_) {
     html += Cat({"<li class=\"skipped\" data-source=\"", Escaped(source), "\">", Escaped(why), "</li>\n"});
+  }
+  for (const std::string& computer : missing_) {
+    html += Cat({"<li class=\"missing\" data-computer=\"", Escaped(computer), "\">", Escaped(computer),
+                 ": no record</li>\n"});
   }
   html += "</ul></section>\n<table id=\"machines\"><thead><tr>";
   for (const Column& column : kColumns) html += Cat({"<th>", Escaped(column.title), "</th>"});

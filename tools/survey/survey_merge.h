@@ -22,6 +22,10 @@ class FleetMerge {
   // An input that could not be read at all, for the page's list.
   void NoteSkipped(const std::wstring& source, const std::wstring& why);
 
+  // The computers that should have a record: one name per line of |bytes|.
+  // Returns those that have none, which the page lists as missing.
+  std::vector<std::wstring> Expect(const std::string& bytes);
+
   size_t Machines() const { return machines_.size(); }
 
   // One row per computer, by name, one column per record field and fact;
@@ -43,6 +47,7 @@ class FleetMerge {
   };
   std::map<std::string, Machine> machines_;  // by upper-case computer name
   std::vector<std::pair<std::string, std::string>> skipped_;  // source, why (UTF-8)
+  std::vector<std::string> missing_;                          // expected computers without a record
 };
 
 }  // namespace orvanta::survey

@@ -308,6 +308,10 @@ constexpr OptionRow kOptionRows[] = {
        o->jsonl = value;
        return true;
      }},
+    {L"--expect", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->expect = value;
+       return true;
+     }},
 };
 
 bool IsOption(const std::wstring& arg) { return arg.size() > 1 && arg[0] == L'-'; }
@@ -319,7 +323,7 @@ std::wstring Conflict(const Options& o, const std::vector<std::wstring>& given) 
   if (has(L"--ocx") && has(L"--here")) return L"--ocx and --here exclude each other";
   if (has(L"--serial") && has(L"--jobs")) return L"--serial and --jobs exclude each other";
   const bool output = !o.csv.empty() || !o.html.empty() || !o.jsonl.empty();
-  if (!o.merge()) return output ? L"--csv, --html and --jsonl go with --merge" : L"";
+  if (!o.merge()) return output || has(L"--expect") ? L"--csv, --html, --jsonl and --expect go with --merge" : L"";
   for (const wchar_t* survey : {L"--json", L"--serial", L"--here", L"--ocx", L"--only", L"--jobs", L"--timeout",
                                 L"--worker"}) {
     if (has(survey)) return std::wstring(L"--merge and ") + survey + L" exclude each other";
@@ -493,7 +497,7 @@ std::wstring HelpText() {
   return LR"HELP(Usage: orvanta-survey [--json] [--only NAME[,NAME...]] [--here | --ocx PATH]
                       [--serial | --jobs N] [--timeout SECONDS]
        orvanta-survey --merge FILE_OR_FOLDER... [--csv OUT.csv] [--html OUT.html]
-                      [--jsonl OUT.jsonl]
+                      [--jsonl OUT.jsonl] [--expect COMPUTERS.txt]
 
 Creates the Pelmora Control (ORVANTA.OCX), reads its methods from its type
 information, calls each (the About box left out) and prints what each
@@ -536,6 +540,8 @@ Options:
     --jsonl FILE    one record per line (JSON Lines).
                   A file that is not a record, or whose schema this tool does
                   not know, is named on standard error and left out.
+    --expect FILE   the computers that should have a record, one name per
+                    line: those without one are named as missing.
   --help          Show this text.
 
 Without --here or --ocx the control is created by its ProgID
@@ -564,7 +570,7 @@ Exit codes:
   2  the control is not registered
   3  the command line is wrong
   4  every method was asked, and at least one failed (--merge: an input was
-     left out)
+     left out, or an expected computer has no record)
   5  the output could not be written
 )HELP";
 }

@@ -61,6 +61,7 @@ struct Options {
   // --merge INPUT... with at least one of --csv, --html and --jsonl.
   std::vector<std::wstring> merge_inputs;
   std::wstring csv, html, jsonl;
+  std::wstring expect;  // --expect: the computers that should have a record, one name per line
   bool merge() const { return !merge_inputs.empty(); }
 };
 

@@ -30,6 +30,9 @@ soak=$(ORVANTA_SOAK_CALLS=$soak_calls ORVANTA_SOAK_DXDIAG_CALLS=$soak_dxdiag_cal
 survey_section=$(mktemp)
 counter_mhz=$(sed -n 's/^| 1 | [^|]* | [0-9]* | \([0-9.]*\) MHz | .*/\1/p' "$methods")
 "$root/bench/survey.sh" "$harness" "$state" "$build/bin" "${counter_mhz:--}" 5 >"$survey_section"
+# The merge of a large fleet's records.
+merge_section=$(mktemp)
+"$root/bench/merge.sh" "$harness" "$state" "$build/bin" 10000 >"$merge_section"
 
 # --- The 32-bit file: its method and floor tables, in the 32-bit lane's guest.
 # Absolute times mean little under emulation; the tables show the ratios.
@@ -78,6 +81,9 @@ size_of() { stat -c %s "$1"; }
   cat "$methods"
   echo
   cat "$survey_section"
+  echo
+  cat "$merge_section"
+  echo
   cat "$tables32"
   echo
   echo "## Soak"
@@ -93,5 +99,5 @@ size_of() { stat -c %s "$1"; }
   echo
   cat "$root/bench/notes.md"
 } >"$root/docs/performance.md"
-rm -f "$methods" "$survey_section" "$tables32"
+rm -f "$methods" "$survey_section" "$merge_section" "$tables32"
 echo "wrote docs/performance.md"

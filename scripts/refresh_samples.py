@@ -35,8 +35,10 @@ def main():
     begin, end = lines.index("<!-- samples:begin -->"), lines.index("<!-- samples:end -->")
     ids = dict((m[2], m[1]) for line in lines if (m := ROW.match(line)))
     body = [""]
+    # The answers come first; the record's own fields and facts follow them.
     for name, answer in survey.items():
-        body += sample(name, ids[name], answer)
+        if name in ids:
+            body += sample(name, ids[name], answer)
     lines[begin + 1:end] = body
     open(manual_path, "w", encoding="utf-8").write("\n".join(lines))
 

@@ -25,6 +25,9 @@ harness=(
 checks=(
   # The module file checks and the survey tool's JSON schema.
   python3-pefile python3-jsonschema
+  # The survey tool's merge: its JSON Lines loaded by sqlite3, its page
+  # opened in headless Chromium.
+  sqlite3 chromium
   # Signing: osslsigncode signs and verifies, openssl makes the test's
   # throwaway certificate.
   osslsigncode openssl

@@ -35,7 +35,7 @@ class WrappedControl : public ComObject<WrappedControl, IDispatch> {
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* info, UINT* arg_error) override {
     HRESULT hr = S_OK;
-    if (kWrapperHook(id, info, &hr)) return hr;
+    if (kWrapperHook(id, result, info, &hr)) return hr;
     return control_->Invoke(id, iid, lcid, flags, params, result, info, arg_error);
   }
 

@@ -9,8 +9,9 @@
 
 namespace orvanta {
 
-// Returns true when it has answered the call itself, with the result in *hr.
-using InvokeHook = bool (*)(DISPID id, EXCEPINFO* info, HRESULT* hr);
+// Returns true when it has answered the call itself, with the result in *hr
+// (and the answer in *answer, which may be null).
+using InvokeHook = bool (*)(DISPID id, VARIANT* answer, EXCEPINFO* info, HRESULT* hr);
 
 // The module's hook.
 extern const InvokeHook kWrapperHook;

@@ -28,7 +28,7 @@ PlantedLeak ReadPlantedLeak() {
   return {};
 }
 
-bool LeakInOneMethod(DISPID id, EXCEPINFO*, HRESULT*) {
+bool LeakInOneMethod(DISPID id, VARIANT*, EXCEPINFO*, HRESULT*) {
   static const PlantedLeak leak = ReadPlantedLeak();
   if (id == leak.method && leak.kind == Leak::kHandle) static_cast<void>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (id == leak.method && leak.kind == Leak::kHeap) static_cast<void>(HeapAlloc(GetProcessHeap(), 0, 4096));

@@ -27,14 +27,20 @@ grep -qE '^GetMemoryInfo \(3\): [0-9]+ MB$' <<<"$text" || fail "no memory report
 grep -qx 'IsInstall (18): 1' <<<"$text" || fail "IsInstall is not shown as 1"
 grep -qE '^    C:\\\[Fixed\]' <<<"$text" || fail "the drive report is not indented below its heading"
 
-# JSON: 30 keys in interface order, texts with their line ends, IsInstall a number.
+# JSON: 30 answers in interface order, texts with their line ends, IsInstall
+# a number; then the record's fields and the facts read from the answers.
 run orvanta-survey.exe --json >"$state/survey.json"
 "$python" - "$state/survey.json" "$text" <<'PY' || fail "the JSON survey is wrong"
 import json, re, sys
 survey = json.load(open(sys.argv[1], encoding="utf-8"))
 text = sys.argv[2]
 names = re.findall(r"^([A-Za-z]+) \(\d+\):", text, re.M)
-assert list(survey) == names and len(names) == 30, (list(survey), names)
+assert list(survey) == names + ["schema", "computer", "collected", "tool", "control", "elapsedMs", "facts"], list(survey)
+assert len(names) == 30 and survey["tool"]["bits"] in (32, 64) and survey["computer"], survey
+assert survey["control"]["path"].upper().endswith("\\ORVANTA.OCX") and survey["control"]["version"] == "4.1.1.0"
+facts = survey["facts"]
+assert f"{facts['memoryMB']} MB\n" == survey["GetMemoryInfo"] and str(facts["processor"]["logical"]) == survey["GetCPUCount"]
+assert facts["drives"][0]["letter"] == "C" and facts["drives"][0]["totalBytes"] > 0, facts["drives"]
 assert "AboutBox" not in survey
 assert survey["IsInstall"] == 1 and type(survey["IsInstall"]) is int
 assert all(isinstance(survey[k], str) for k in names if k != "IsInstall")
@@ -50,7 +56,8 @@ run orvanta-survey.exe --json --serial >"$state/survey-serial.json"
 "$python" - "$state/survey.json" "$state/survey-serial.json" <<'PY' || fail "the side-by-side survey differs from --serial"
 import json, re, sys
 def steady(path):
-    survey = json.load(open(path, encoding="utf-8"))
+    survey = {name: answer for name, answer in json.load(open(path, encoding="utf-8")).items()
+              if name.startswith(("Get", "Is"))}
     assert re.fullmatch(r"(\d+ MHz\n)?", survey["GetCPUFrequency"]), survey["GetCPUFrequency"]
     survey["GetCPUFrequency"] = "(measured)"
     return {name: re.sub(r"\[Free:\d+\.\d\d[MG]B\]", "[Free:(changes)]", answer)
@@ -78,7 +85,7 @@ PY
 # --only: either name of a method, any letter case, interface order.
 only=$(run orvanta-survey.exe --json --only 'isinstall,GetSoundcardInfo,GETMEMORYINFO')
 "$python" -c 'import json, sys; keys = list(json.loads(sys.argv[1]))
-assert keys == ["GetMemoryInfo", "GetSoundcardNameInfo", "IsInstall"], keys' "$only" ||
+assert keys[:4] == ["GetMemoryInfo", "GetSoundcardNameInfo", "IsInstall", "schema"], keys' "$only" ||
   fail "--only did not select the named methods"
 
 # An unknown name is an error that lists the valid names; the About box is
@@ -108,7 +115,8 @@ run orvanta-survey.exe --ocx failing_control.dll --json --only "$methods" >"$sta
 "$python" - "$state/survey-failed.json" <<'PY' || fail "the JSON of failed methods is wrong"
 import json, sys
 survey = json.load(open(sys.argv[1], encoding="utf-8"))
-assert list(survey) == ["GetMemoryInfo", "GetDriveInfo", "IsInstall", "GetCPUCount", "errors"], list(survey)
+assert list(survey)[:4] == ["GetMemoryInfo", "GetDriveInfo", "IsInstall", "GetCPUCount"], list(survey)
+assert list(survey)[-1] == "errors" and survey["control"]["path"].endswith("failing_control.dll"), survey
 assert survey["GetMemoryInfo"] is None and survey["GetCPUCount"] is None and survey["IsInstall"] == 1
 errors = survey["errors"]
 assert errors["GetMemoryInfo"]["hresult"] == "0x80020009", errors

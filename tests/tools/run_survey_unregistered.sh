@@ -24,6 +24,13 @@ printf '%s\n' "$error"
 grep -q 'is not registered for 64-bit programs: register the 64-bit ORVANTA.OCX with "regsvr32 ORVANTA.OCX"' \
   <<<"$error" || fail "the message does not say how to register"
 
+# An unknown method is a wrong command line, found before the control is looked for.
+status=0
+error=$(run orvanta-survey.exe --only GetBogusInfo 2>&1 >/dev/null) || status=$?
+[[ $status -eq 3 ]] || fail "an unknown method without registration gave exit code $status, not 3"
+grep -q '^orvanta-survey: unknown method "GetBogusInfo"; valid names: GetOSInfo, ' <<<"$error" ||
+  fail "the unknown method's message: $error"
+
 check_memory() {
   "$python" -c 'import json, re, sys; survey = json.loads(sys.argv[1])
 assert list(survey)[0] == "GetMemoryInfo", survey

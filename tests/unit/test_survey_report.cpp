@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/survey/survey_report.h"
+#include "tools/survey/survey_text.h"
 
 namespace orvanta::survey {
 namespace {
@@ -69,22 +70,44 @@ TEST(ParseCommandLine, ReadsEveryOptionAndRejectsMistakes) {
   EXPECT_EQ(options->only, L"GetCPUCount");
   EXPECT_EQ(ParseCommandLine({L"--here"}, &error)->source, Source::kHere);
   EXPECT_TRUE(ParseCommandLine({L"--help"}, &error)->help);
-  EXPECT_TRUE(ParseCommandLine({L"--serial"}, &error)->serial);
-  EXPECT_TRUE(ParseCommandLine({L"--worker"}, &error)->worker);
+  EXPECT_TRUE(ParseCommandLine({L"--serial", L"--timeout", L"3600"}, &error)->serial);
+  EXPECT_EQ(ParseCommandLine({L"--worker", L"\\\\.\\pipe\\x"}, &error)->worker_pipe, L"\\\\.\\pipe\\x");
   EXPECT_EQ(ParseCommandLine({L"--jobs", L"32"}, &error)->jobs, 32);
   EXPECT_EQ(ParseCommandLine({}, &error)->jobs, 0);
+  EXPECT_EQ(ParseCommandLine({L"--only", L"getsoundcardinfo,IsInstall"}, &error)->only, L"getsoundcardinfo,IsInstall");
+  options = ParseCommandLine({L"--merge", L"a.json", L"folder", L"--csv", L"f.csv", L"--html", L"f.html"}, &error);
+  ASSERT_TRUE(options) << testing::PrintToString(error);
+  EXPECT_EQ(options->merge_inputs, (std::vector<std::wstring>{L"a.json", L"folder"}));
+  EXPECT_EQ(options->csv + options->html + options->jsonl, L"f.csvf.html");
 
-  const std::vector<std::vector<std::wstring>> mistakes = {
-      {L"--only"}, {L"--ocx"}, {L"--only", L""}, {L"--here", L"--ocx", L"a.ocx"},
-      {L"--only", L"GetCPUCount", L"--only", L"IsInstall"}, {L"--verbose"},
-      {L"--jobs"}, {L"--jobs", L"0"}, {L"--jobs", L"33"}, {L"--jobs", L"4294967298"}, {L"--jobs", L"-2"},
-      {L"--jobs", L"2x"}, {L"--jobs", L"2", L"--jobs", L"3"}, {L"--serial", L"--jobs", L"2"},
+  // Each mistake with the message that names it.
+  const std::vector<std::pair<std::vector<std::wstring>, std::wstring>> mistakes = {
+      {{L"--only"}, L"--only needs a value"},
+      {{L"--only", L""}, L"--only needs at least one method name"},
+      {{L"--here", L"--ocx", L"a.ocx"}, L"--ocx and --here exclude each other"},
+      {{L"--ocx", L"a.ocx", L"--ocx", L"b.ocx"}, L"--ocx is given twice"},
+      {{L"--here", L"--here"}, L"--here is given twice"},
+      {{L"--only", L"GetCPUCount", L"--only", L"IsInstall"}, L"--only is given twice"},
+      {{L"--verbose"}, L"unknown argument \"--verbose\" (see --help)"},
+      {{L"--jobs", L"0"}, L"--jobs needs a number of workers from 1 to 32"},
+      {{L"--jobs", L"4294967298"}, L"--jobs needs a number of workers from 1 to 32"},
+      {{L"--jobs", L"2x"}, L"--jobs needs a number of workers from 1 to 32"},
+      {{L"--timeout", L"3601"}, L"--timeout needs a number of seconds from 1 to 3600"},
+      {{L"--serial", L"--jobs", L"2"}, L"--serial and --jobs exclude each other"},
+      {{L"--merge"}, L"--merge needs at least one file or folder"},
+      {{L"--merge", L"a.json"}, L"--merge needs --csv, --html or --jsonl"},
+      {{L"--merge", L"a.json", L"--csv", L"o.csv", L"--json"}, L"--merge and --json exclude each other"},
+      {{L"--html", L"o.html"}, L"--csv, --html, --jsonl and --expect go with --merge"},
+      {{L"--expect", L"pcs.txt"}, L"--csv, --html, --jsonl and --expect go with --merge"},
   };
-  for (const auto& args : mistakes) {
+  for (const auto& [args, message] : mistakes) {
     SCOPED_TRACE(testing::PrintToString(args));
     EXPECT_FALSE(ParseCommandLine(args, &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, message);
   }
+  // An unknown --only name is found before any control is created.
+  EXPECT_FALSE(ParseCommandLine({L"--only", L"GetMemoryInfo,GetBogusInfo"}, &error));
+  EXPECT_EQ(error.rfind(L"unknown method \"GetBogusInfo\"; valid names: GetOSInfo, GetCPUInfo, GetMemoryInfo", 0), 0u);
 }
 
 // The whole control in interface order, as its type information lists it.
@@ -160,7 +183,7 @@ TEST(AnswerRecords, ComeBackWholeOnlyOnceEveryByteIsIn) {
     bytes += byte;
     std::wstring name;
     Answer answer;
-    if (TakeAnswer(&bytes, &name, &answer)) received.emplace_back(name, answer);
+    if (TakeAnswer(&bytes, &name, &answer) == Taken::kAnswer) received.emplace_back(name, answer);
   }
   EXPECT_TRUE(bytes.empty());
   ASSERT_EQ(received.size(), sent.size());
@@ -173,6 +196,15 @@ TEST(AnswerRecords, ComeBackWholeOnlyOnceEveryByteIsIn) {
     EXPECT_EQ(got.number, want.number);
     EXPECT_EQ(got.result, want.result);
     EXPECT_EQ(got.exception, want.exception);
+  }
+  // Stray bytes before a record, or a record of an unknown kind, are no answers.
+  const std::string record = EncodeAnswer(L"IsInstall", {Answer::Kind::kNumber, L"", 1, S_OK, S_OK});
+  std::string damaged = record;
+  damaged[4] = 9;
+  for (std::string bytes : {"stray" + record, std::string("ORV") + "x", damaged}) {
+    std::wstring name;
+    Answer answer;
+    EXPECT_EQ(TakeAnswer(&bytes, &name, &answer), Taken::kCorrupt) << testing::PrintToString(bytes);
   }
 }
 
@@ -207,31 +239,62 @@ TEST(FormatAnswer, OneLineOnTheNameLineLongerOnesIndentedFailuresAsErrors) {
             L"GetCPUInfo (2): error 0x80020009 (the method failed: 0x8007000E)\n");
   EXPECT_EQ(FormatAnswer({L"GetCPUCount", 27}, Failed(DISP_E_MEMBERNOTFOUND, S_OK, L"")),
             L"GetCPUCount (27): error 0x80020003\n");
+  // Control characters and a lone surrogate, shown visibly.
+  EXPECT_EQ(FormatAnswer({L"GetOSInfo", 1}, Text(std::wstring(L"a\x1b[1m\0\rb\xD800\tc\U0001F600", 13))),
+            L"GetOSInfo (1): a\\x1B[1m\\x00\\x0Db\\uD800\tc\U0001F600\n");
 }
 
-TEST(FormatJson, TextsExactNumbersAsNumbersFailuresAsNullWithTheirErrors) {
-  const std::string json = FormatJson({
-      {{L"GetCPUInfo", 2}, Text(L"Vendor \"X\"\nGenuine\tIntel\n")},
-      {{L"GetSoundcardNameInfo", 9}, Text(L"Null output \u00e9")},
-      {{L"IsInstall", 18}, {Answer::Kind::kNumber, L"", 1}},
-      {{L"GetMemoryInfo", 3}, Failed(DISP_E_EXCEPTION, E_OUTOFMEMORY, L"out of memory")},
-      {{L"GetCPUCount", 27}, Failed(DISP_E_MEMBERNOTFOUND, S_OK, L"Member not found.")},
-  });
-  const auto parsed = nlohmann::ordered_json::parse(json);
+TEST(FormatJson, AnswersExactlyThenTheRecordItsFactsAndItsErrors) {
+  RecordInfo info{L"PC-01", L"2026-05-04T09:30:00Z", L"4.1.1", 64, L"4.1.1.0", L"C:\\P\\ORVANTA.OCX", 1234};
+  const std::string json = FormatJson(
+      {
+          {{L"GetCPUInfo", 2}, Text(L"Vendor \"X\"\nGenuine\tIntel\n")},
+          {{L"GetSoundcardNameInfo", 9}, Text(std::wstring(L"Null \u00e9\xD800\0!", 9))},
+          {{L"IsInstall", 18}, {Answer::Kind::kNumber, L"", 1}},
+          {{L"GetMemoryInfo", 3}, Failed(DISP_E_EXCEPTION, E_OUTOFMEMORY, L"out of memory")},
+          {{L"GetCPUCount", 27}, Failed(DISP_E_MEMBERNOTFOUND, S_OK, L"Member not found.")},
+          {{L"GetCPUPhysicalCount", 29}, Text(L"two")},
+      },
+      info);
+  // The lone surrogate as an escape of its own, NUL escaped, the rest as UTF-8.
+  EXPECT_NE(json.find("\"GetSoundcardNameInfo\": \"Null \xC3\xA9\\uD800\\u0000!\""), std::string::npos) << json;
+  const auto parsed = nlohmann::ordered_json::parse(WithoutLoneSurrogates(json));
   std::vector<std::string> keys;
   for (const auto& item : parsed.items()) keys.push_back(item.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"GetCPUInfo", "GetSoundcardNameInfo", "IsInstall", "GetMemoryInfo",
-                                            "GetCPUCount", "errors"}));
+                                            "GetCPUCount", "GetCPUPhysicalCount", "schema", "computer", "collected",
+                                            "tool", "control", "elapsedMs", "facts", "errors"}));
   EXPECT_EQ(parsed["GetCPUInfo"], "Vendor \"X\"\nGenuine\tIntel\n");
-  EXPECT_EQ(parsed["GetSoundcardNameInfo"], "Null output \xc3\xa9");
   EXPECT_TRUE(parsed["IsInstall"].is_number_integer());
   EXPECT_TRUE(parsed["GetMemoryInfo"].is_null());
+  EXPECT_EQ(parsed["schema"], 1);
+  EXPECT_EQ(parsed["tool"], nlohmann::ordered_json::parse(R"({"version": "4.1.1", "bits": 64})"));
+  EXPECT_EQ(parsed["control"], nlohmann::ordered_json::parse(R"({"version": "4.1.1.0", "path": "C:\\P\\ORVANTA.OCX"})"));
+  EXPECT_EQ(parsed["elapsedMs"], 1234);
+  EXPECT_EQ(parsed["facts"]["sound"]["devices"], nullptr);  // one name per line, each with its line end
   EXPECT_EQ(parsed["errors"], nlohmann::ordered_json::parse(R"({
       "GetMemoryInfo": {"hresult": "0x80020009", "exception": "0x8007000E", "message": "out of memory"},
-      "GetCPUCount": {"hresult": "0x80020003", "message": "Member not found."}})"));
+      "GetCPUCount": {"hresult": "0x80020003", "message": "Member not found."},
+      "GetCPUPhysicalCount": {"format": "a number or \"-\"", "message": "the answer does not have its documented format"},
+      "GetSoundcardNameInfo": {"format": "one name per line", "message": "the answer does not have its documented format"}})"));
   EXPECT_EQ(json.back(), '\n');
-  EXPECT_FALSE(nlohmann::ordered_json::parse(FormatJson({{{L"IsInstall", 18}, {Answer::Kind::kNumber, L"", 1}}}))
+  EXPECT_FALSE(nlohmann::ordered_json::parse(FormatJson({{{L"IsInstall", 18}, {Answer::Kind::kNumber, L"", 1}}}, info))
                    .contains("errors"));
+}
+
+TEST(StatusLine, AMessageWipesTheProgressFirst) {
+  std::wstring console;
+  {
+    StatusLine status([&](std::wstring_view text) { console += text; }, true);
+    status.Show(3, 30);
+    status.Say(L"a worker was ended");
+    status.Show(29, 30);
+  }
+  EXPECT_EQ(console, L"\r3 of 30 answers in...\r                     \rorvanta-survey: a worker was ended\n"
+                     L"\r29 of 30 answers in...\r                      \r");
+  std::wstring piped;
+  StatusLine(([&](std::wstring_view text) { piped += text; }), false).Show(1, 2);
+  EXPECT_EQ(piped, L"");
 }
 
 TEST(Messages, NameTheMethodTheResultAndTheWayOut) {

@@ -1,9 +1,10 @@
 // orvanta-survey: surveys this machine through the Pelmora Control and prints
-// every answer. See HelpText() in survey_report.cpp for the command line.
+// every answer, or merges many machines' records. See HelpText() in
+// survey_report.cpp for the command line.
 #include <windows.h>
 
-#include <algorithm>
 #include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,8 +12,10 @@
 #include "framework/com_apartment.h"
 #include "framework/report_text.h"
 #include "tools/survey/survey_client.h"
+#include "tools/survey/survey_merge.h"
 #include "tools/survey/survey_pool.h"
 #include "tools/survey/survey_report.h"
+#include "tools/survey/survey_text.h"
 
 namespace orvanta::survey {
 namespace {
@@ -22,69 +25,247 @@ bool IsConsole(HANDLE handle) {
   return GetConsoleMode(handle, &mode) != 0;
 }
 
-// Writes |text| to a console as wide text, or anywhere else as UTF-8.
-void Write(DWORD which, std::wstring_view text) {
+// Writes UTF-8 |bytes| to a file or pipe as they are, or to a console as the
+// wide text they hold. False when not every byte was written.
+bool WriteBytes(DWORD which, const std::string& bytes) {
   const HANDLE handle = GetStdHandle(which);
   DWORD written = 0;
   if (IsConsole(handle)) {
-    WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    return;
+    const std::wstring text = Wide(bytes);
+    return text.empty() || (WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                            written == text.size());
   }
-  if (text.empty()) return;
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return bytes.empty() ||
+         (WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
 }
 
-// Writes UTF-8 |bytes| as they are, or to a console as the wide text they hold.
-void WriteBytes(DWORD which, const std::string& bytes) {
-  const HANDLE handle = GetStdHandle(which);
+bool Write(DWORD which, std::wstring_view text) { return WriteBytes(which, Utf8(text)); }
+
+void Fail(std::wstring_view message) { Write(STD_ERROR_HANDLE, L"orvanta-survey: " + std::wstring(message) + L"\n"); }
+
+// Standard output's last step: a file on disk (or a share) is flushed, so
+// that a write that the system held back and then could not make is seen.
+bool FinishOutput() {
+  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  return GetFileType(handle) != FILE_TYPE_DISK || FlushFileBuffers(handle);
+}
+
+int NotWritten(std::wstring_view what) {
+  const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+  Fail(DescribeFailure(L"writing " + std::wstring(what), hr, SystemMessage(hr)));
+  return kExitNotWritten;
+}
+
+std::vector<std::wstring> Split(const std::wstring& names) {
+  std::vector<std::wstring> parts;
+  for (size_t start = 0; start <= names.size();) {
+    const size_t comma = std::min(names.find(L',', start), names.size());
+    parts.push_back(names.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return parts;
+}
+
+// A worker: asks the methods that --only names and sends each answer to the
+// survey that started it, as it comes in.
+int RunWorker(const Options& options) {
+  // An unattended run must not stop at a dialog of the system's.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  std::wstring error;
+  const ScopedHandle pipe = ConnectToSurvey(options.worker_pipe, &error);
+  if (!pipe) {
+    Fail(error);
+    return kExitUsage;
+  }
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  SurveyClient client;
+  std::optional<std::vector<SurveyMethod>> methods;
+  if (!apartment.Initialized()) {
+    error = DescribeFailure(L"initialising COM", apartment.Result(), SystemMessage(apartment.Result()));
+  } else if (client.Create(options, &error) == kExitOk) {
+    methods = client.ReadMethods(&error);
+  }
+  const auto chosen = methods ? SelectMethods(*methods, options.only, [&](const std::wstring& name) {
+    return client.FindIdentifier(name);
+  }, &error) : std::nullopt;
+  if (!chosen) {
+    // Every method fails for the same reason, which the survey reports.
+    const Answer failed{Answer::Kind::kFailed, L"(the worker process: " + error + L")", 0, E_FAIL, S_OK};
+    for (const std::wstring& name : Split(options.only)) {
+      if (!SendAnswer(pipe.Get(), name, failed)) return kExitNotWritten;
+    }
+    return kExitFailure;
+  }
+  for (const SurveyMethod& method : *chosen) {
+    if (!SendAnswer(pipe.Get(), method.name, client.Call(method))) return kExitNotWritten;
+  }
+  return kExitOk;
+}
+
+// The methods of the control that the survey asks, as --only chooses them;
+// on failure the exit code, with the message written.
+std::optional<std::vector<SurveyMethod>> ChooseMethods(const Options& options, SurveyClient* client, int* status) {
+  std::wstring error;
+  *status = client->Create(options, &error);
+  std::optional<std::vector<SurveyMethod>> methods;
+  if (*status == kExitOk) {
+    methods = client->ReadMethods(&error);
+    *status = methods ? kExitOk : kExitFailure;
+  }
+  std::optional<std::vector<SurveyMethod>> chosen;
+  if (methods) {
+    chosen = SelectMethods(*methods, options.only, [&](const std::wstring& name) { return client->FindIdentifier(name); },
+                           &error);
+    if (!chosen) *status = kExitUsage;
+  }
+  if (!chosen) Fail(error);
+  return chosen;
+}
+
+// Every chosen method's answer, asked by worker processes: side by side, or
+// one after another in one worker with --serial.
+std::vector<Answer> AskAll(const Options& options, const std::vector<SurveyMethod>& chosen) {
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  SurveyPlan plan;
+  if (options.serial) {
+    plan.shares.emplace_back();
+    for (size_t index = 0; index < chosen.size(); ++index) plan.shares.back().push_back(index);
+  } else {
+    plan = PlanSurvey(chosen, PoolSize(options.jobs, static_cast<int>(system.dwNumberOfProcessors), chosen.size()));
+  }
+  StatusLine status([](std::wstring_view text) { Write(STD_ERROR_HANDLE, text); },
+                    IsConsole(GetStdHandle(STD_ERROR_HANDLE)));
+  const int total = static_cast<int>(chosen.size());
+  status.Show(0, total);
+  return AskInWorkers(
+      options, chosen, plan, [&](int answered) { status.Show(answered, total); },
+      [&](std::wstring_view message) { status.Say(message); });
+}
+
+RecordInfo Describe(const SurveyClient& client, DWORD started) {
+  RecordInfo info;
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+  if (GetComputerNameW(name, &length)) info.computer.assign(name, length);
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  info.collected = FormatText(L"%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
+                              now.wMinute, now.wSecond);
+  info.tool_version = Wide(ORVANTA_VERSION);
+  info.tool_bits = sizeof(void*) * 8;
+  info.control_path = client.ModuleFile();
+  info.control_version = FileVersion(info.control_path);
+  info.elapsed_ms = GetTickCount() - started;
+  return info;
+}
+
+// Prints the answers as text or as the JSON record; the exit code.
+int Print(const Options& options, const std::vector<SurveyMethod>& chosen, const std::vector<Answer>& answers,
+          const RecordInfo& info) {
+  std::vector<std::pair<SurveyMethod, Answer>> in_order;
+  int failed = 0;
+  for (size_t index = 0; index < chosen.size(); ++index) {
+    if (answers[index].kind == Answer::Kind::kFailed) ++failed;
+    in_order.emplace_back(chosen[index], answers[index]);
+  }
+  std::wstring text;
+  for (const auto& [method, answer] : in_order) text += FormatAnswer(method, answer);
+  const bool written = options.json ? WriteBytes(STD_OUTPUT_HANDLE, FormatJson(in_order, info))
+                                    : Write(STD_OUTPUT_HANDLE, text);
+  if (!written || !FinishOutput()) return NotWritten(L"the survey");
+  if (failed == 0) return kExitOk;
+  Fail(FormatText(L"%d of %d methods failed", failed, static_cast<int>(chosen.size())));
+  return kExitMethodFailed;
+}
+
+int RunSurvey(const Options& options) {
+  const DWORD started = GetTickCount();
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  if (!apartment.Initialized()) {
+    Fail(DescribeFailure(L"initialising COM", apartment.Result(), SystemMessage(apartment.Result())));
+    return kExitFailure;
+  }
+  SurveyClient client;
+  int status = kExitOk;
+  const std::optional<std::vector<SurveyMethod>> chosen = ChooseMethods(options, &client, &status);
+  if (!chosen) return status;
+  const std::vector<Answer> answers = AskAll(options, *chosen);
+  return Print(options, *chosen, answers, Describe(client, started));
+}
+
+// The whole content of the file |path|; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size;
+  if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1 << 26)) return false;
+  bytes->resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  return bytes->empty() || (ReadFile(file.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+                            read == bytes->size());
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  if (IsConsole(handle) && !bytes.empty()) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    return;
-  }
-  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && FlushFileBuffers(file.Get());
 }
 
-void Fail(const std::wstring& message) { Write(STD_ERROR_HANDLE, L"orvanta-survey: " + message + L"\n"); }
+// The files that |input| names: itself, or the *.json files in it when it
+// is a folder, by name.
+std::vector<std::wstring> InputFiles(const std::wstring& input) {
+  const DWORD attributes = GetFileAttributesW(input.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {input};
+  const std::wstring folder = input.back() == L'\\' || input.back() == L'/' ? input : input + L"\\";
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"*.json").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(folder + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
-// A line on a console standard error while the survey runs: how many
-// answers are in, and when the processor clock is being measured; wiped at
-// the end. Shows nothing when standard error is not a console.
-class ProgressLine {
- public:
-  explicit ProgressLine(size_t total)
-      : total_(static_cast<int>(total)), shown_(IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
-  ProgressLine(const ProgressLine&) = delete;
-  ProgressLine& operator=(const ProgressLine&) = delete;
-  ~ProgressLine() {
-    try {
-      if (width_ > 0) Write(STD_ERROR_HANDLE, L"\r" + std::wstring(width_, L' ') + L"\r");
-    } catch (...) {
+int RunMerge(const Options& options) {
+  FleetMerge merge;
+  bool skipped = false;
+  for (const std::wstring& input : options.merge_inputs) {
+    for (const std::wstring& file : InputFiles(input)) {
+      std::string bytes;
+      std::wstring message;
+      if (!ReadWholeFile(file, &bytes)) {
+        const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+        message = DescribeFailure(L"reading " + file, hr, SystemMessage(hr)) + L"; left out";
+        merge.NoteSkipped(file, message);
+        skipped = true;
+      } else if (!merge.Add(file, bytes, &message)) {
+        skipped = true;
+      }
+      if (!message.empty()) Fail(message);
     }
   }
-
-  void Show(int answered, bool measuring_clock) {
-    if (!shown_) return;
-    std::wstring text = FormatText(L"%d of %d answers in", answered, total_);
-    text += measuring_clock ? L"; measuring the processor clock (about two seconds)..." : L"...";
-    const size_t width = text.size();
-    if (width < width_) text.append(width_ - width, L' ');
-    width_ = std::max(width_, width);
-    Write(STD_ERROR_HANDLE, L"\r" + text);
+  std::string expected;
+  if (!options.expect.empty() && !ReadWholeFile(options.expect, &expected)) {
+    const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+    Fail(DescribeFailure(L"reading " + options.expect, hr, SystemMessage(hr)));
+    return kExitFailure;
   }
-
- private:
-  int total_;
-  bool shown_;
-  size_t width_ = 0;
-};
+  for (const std::wstring& computer : merge.Expect(expected)) {
+    Fail(computer + L": no record");
+    skipped = true;
+  }
+  const std::pair<const std::wstring*, std::string (FleetMerge::*)() const> outputs[] = {
+      {&options.csv, &FleetMerge::Csv}, {&options.html, &FleetMerge::Html}, {&options.jsonl, &FleetMerge::JsonLines}};
+  for (const auto& [path, write] : outputs) {
+    if (!path->empty() && !WriteWholeFile(*path, (merge.*write)())) return NotWritten(*path);
+  }
+  Write(STD_ERROR_HANDLE, FormatText(L"orvanta-survey: %d machines merged\n", static_cast<int>(merge.Machines())));
+  return skipped ? kExitMethodFailed : kExitOk;
+}
 
 int Run(const std::vector<std::wstring>& args) {
   std::wstring error;
@@ -94,111 +275,31 @@ int Run(const std::vector<std::wstring>& args) {
     return kExitUsage;
   }
   if (options->help) {
-    Write(STD_OUTPUT_HANDLE, HelpText());
-    return kExitOk;
+    return Write(STD_OUTPUT_HANDLE, HelpText()) && FinishOutput() ? kExitOk : NotWritten(L"the help");
   }
-
-  ComApartment apartment(COINIT_APARTMENTTHREADED);
-  if (!apartment.Initialized()) {
-    Fail(DescribeFailure(L"initialising COM", apartment.Result(), SystemMessage(apartment.Result())));
-    return kExitFailure;
-  }
-  SurveyClient client;
-  if (const int status = client.Create(*options, &error); status != kExitOk) {
-    Fail(error);
-    return status;
-  }
-  const std::optional<std::vector<SurveyMethod>> methods = client.ReadMethods(&error);
-  if (!methods) {
-    Fail(error);
-    return kExitFailure;
-  }
-  const auto chosen = SelectMethods(
-      *methods, options->only, [&](const std::wstring& name) { return client.FindIdentifier(name); }, &error);
-  if (!chosen) {
-    Fail(error);
-    return kExitUsage;
-  }
-
-  // Every method is asked, whatever the others answered.
-  const std::vector<SurveyMethod>& asked = *chosen;
-  if (options->worker) {
-    // A worker's answers go to the survey that started it, as they come in.
-    for (const SurveyMethod& method : asked) {
-      const std::string record = EncodeAnswer(method.name, client.Call(method));
-      DWORD written = 0;
-      if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), record.data(), static_cast<DWORD>(record.size()), &written,
-                     nullptr)) {
-        return kExitFailure;
-      }
-    }
-    return kExitOk;
-  }
-  std::vector<std::optional<Answer>> answers(asked.size());
-  {
-    ProgressLine progress(asked.size());
-    int answered = 0;  // asked here
-    int from_workers = 0;
-    const auto ask = [&](size_t index) {
-      progress.Show(answered + from_workers, IsClockMethod(asked[index]));
-      answers[index] = client.Call(asked[index]);
-      ++answered;
-    };
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    const SurveyPlan plan =
-        PlanSurvey(asked, PoolSize(options->jobs, static_cast<int>(system.dwNumberOfProcessors), asked.size()));
-    // A single share with nothing beside it is asked here: a worker would
-    // only add its start.
-    if (options->serial || plan.shares.size() + (plan.alone.empty() ? 0 : 1) < 2) {
-      for (size_t index = 0; index < asked.size(); ++index) ask(index);
-    } else {
-      progress.Show(0, false);
-      AskSideBySide(
-          *options, asked, plan.shares, [&] { for (const size_t index : plan.alone) ask(index); }, &answers,
-          [&](int count) {
-            from_workers = count;
-            progress.Show(answered + from_workers, false);
-          });
-      // Whatever the workers could not answer, here one after another.
-      int left = 0;
-      for (size_t index = 0; index < asked.size(); ++index) {
-        if (answers[index]) continue;
-        ask(index);
-        ++left;
-      }
-      if (left > 0) Fail(FormatText(L"%d methods were asked here, one after another: no worker answered them", left));
-    }
-  }
-  std::vector<std::pair<SurveyMethod, Answer>> in_order;
-  int failed = 0;
-  for (size_t index = 0; index < asked.size(); ++index) {
-    const Answer& answer = *answers[index];
-    if (answer.kind == Answer::Kind::kFailed) ++failed;
-    if (options->json) {
-      in_order.emplace_back(asked[index], answer);
-    } else {
-      Write(STD_OUTPUT_HANDLE, FormatAnswer(asked[index], answer));
-    }
-  }
-  if (options->json) WriteBytes(STD_OUTPUT_HANDLE, FormatJson(in_order));
-  if (failed == 0) return kExitOk;
-  Fail(FormatText(L"%d of %d methods failed", failed, static_cast<int>(chosen->size())));
-  return kExitMethodFailed;
+  if (options->merge()) return RunMerge(*options);
+  if (!options->worker_pipe.empty()) return RunWorker(*options);
+  return RunSurvey(*options);
 }
 
 }  // namespace
 }  // namespace orvanta::survey
 
 int wmain(int argc, wchar_t** argv) {
+  // A fixed message for each, since nothing more may be allocated.
+  const auto fail = [](const char* message) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), message, static_cast<DWORD>(strlen(message)), &written, nullptr);
+    return orvanta::survey::kExitFailure;
+  };
   try {
     std::vector<std::wstring> args(argv + 1, argv + argc);
     return orvanta::survey::Run(args);
-  } catch (const std::exception&) {
-    // Out of memory: a fixed message, since nothing more can be allocated.
-    static const char kMessage[] = "orvanta-survey: out of memory\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kMessage, sizeof(kMessage) - 1, &written, nullptr);
-    return orvanta::survey::kExitFailure;
+  } catch (const std::bad_alloc&) {
+    return fail("orvanta-survey: out of memory\n");
+  } catch (const std::exception& e) {
+    fail("orvanta-survey: unexpected failure: ");
+    fail(e.what());
+    return fail("\n");
   }
 }

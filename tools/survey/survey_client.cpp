@@ -28,16 +28,39 @@ std::wstring SystemMessage(HRESULT hr) {
   return std::wstring(text, length);
 }
 
-std::wstring ProgramPath() {
+// The file of |module| (the program for null), or an empty text.
+static std::wstring ModulePath(HMODULE module) {
   std::wstring path(MAX_PATH, L'\0');
   while (true) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
+    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return path.substr(0, length);
     path.resize(path.size() * 2);
   }
+}
+
+std::wstring ProgramPath() { return ModulePath(nullptr); }
+
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  const DWORD length = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return full;
+}
+
+std::wstring FileVersion(const std::wstring& path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  std::string data(size, '\0');
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+      !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof(*fixed)) {
+    return L"";
+  }
+  return FormatText(L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                    HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
 }
 
 std::wstring ProgramDirectory() {
@@ -48,8 +71,9 @@ std::wstring ProgramDirectory() {
 int SurveyClient::Create(const Options& options, std::wstring* error) {
   switch (options.source) {
     case Source::kOcx:
-      module_path_ = options.ocx_path;
-      return CreateFromFile(options.ocx_path, error);
+      // Exactly the file named, never another copy that the search order finds.
+      module_path_ = FullPath(options.ocx_path);
+      return CreateFromFile(module_path_, error);
     case Source::kHere: {
       const std::wstring directory = ProgramDirectory();
       module_path_ = directory + L"ORVANTA.OCX";
@@ -96,7 +120,7 @@ int SurveyClient::CreateByProgId(std::wstring* error) {
 }
 
 int SurveyClient::CreateFromFile(const std::wstring& path, std::wstring* error) {
-  library_.Reset(LoadLibraryW(path.c_str()));
+  library_.Reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
   if (!library_) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
     *error = DescribeFailure(L"loading " + path, hr, SystemMessage(hr));
@@ -165,6 +189,17 @@ DISPID SurveyClient::FindIdentifier(const std::wstring& name) {
     if (SUCCEEDED(control_->GetIDsOfNames(IID_NULL, names, 1, locale, &id))) return id;
   }
   return DISPID_UNKNOWN;
+}
+
+std::wstring SurveyClient::ModuleFile() const {
+  HMODULE module = nullptr;
+  // The first word of a COM object is its table of functions, in its module.
+  const void* table = control_ ? *reinterpret_cast<void* const*>(control_.Get()) : nullptr;
+  if (!table || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                    static_cast<LPCWSTR>(table), &module)) {
+    return L"";
+  }
+  return ModulePath(module);
 }
 
 Answer SurveyClient::Call(const SurveyMethod& method) {

@@ -38,6 +38,10 @@ class SurveyClient {
   // Invokes |method| by its identifier.
   Answer Call(const SurveyMethod& method);
 
+  // The module file whose code answers for the control (the file of its
+  // dispatch table), or an empty text when it cannot be told.
+  std::wstring ModuleFile() const;
+
  private:
   int CreateByProgId(std::wstring* error);
   int CreateFromFile(const std::wstring& path, std::wstring* error);
@@ -59,5 +63,12 @@ std::wstring ProgramPath();
 
 // The folder of the running program, with a final backslash.
 std::wstring ProgramDirectory();
+
+// The file version in the version resource of |path| ("4.1.1.0"), or an
+// empty text when it has none.
+std::wstring FileVersion(const std::wstring& path);
+
+// |path| made full against the current folder, or |path| itself when that fails.
+std::wstring FullPath(const std::wstring& path);
 
 }  // namespace orvanta::survey

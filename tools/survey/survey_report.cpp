@@ -9,6 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "framework/report_text.h"
+#include "tools/survey/survey_facts.h"
+#include "tools/survey/survey_text.h"
 
 namespace orvanta::survey {
 namespace {
@@ -36,15 +38,6 @@ std::string HexCode(HRESULT hr) {
   return text;
 }
 
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 // The lines of |text|: split at line feeds, a carriage return before one
 // dropped, the empty piece after a final line feed left out.
 std::vector<std::wstring_view> Lines(std::wstring_view text) {
@@ -60,37 +53,78 @@ std::vector<std::wstring_view> Lines(std::wstring_view text) {
   return lines;
 }
 
-// What a concurrent survey knows of a method before asking it: the
-// milliseconds that it typically takes in a process of its own (what the
-// runtimes it loads cost under Wine, see docs/performance.md). Methods not
-// listed take a few milliseconds.
-struct MethodCost {
+// The methods of _DOrvanta that this tool knows, in interface order, with
+// the other name that the control's own table gives two of them, and what a
+// concurrent survey knows of each before asking it: the milliseconds that it
+// typically takes in a process of its own (what the runtimes it loads cost
+// under Wine, see docs/performance.md); the others take a few milliseconds.
+struct KnownMethod {
   const wchar_t* name;
+  const wchar_t* other_name;
   int milliseconds;
 };
 
-constexpr MethodCost kMethodCosts[] = {
-    {L"GetUnifiedShaderVersion", 2300},  // eight Direct3D 10.1 devices
-    {L"GetVRAMbyRegInfo", 1000},         // DxDiag, DirectDraw and the registry
-    {L"GetVideocardNameInfo", 950},      // DxDiag and DirectDraw
-    {L"GetDirectXInfo", 700},            // DxDiag
-    {L"GetVRAMInfo", 370},               // DirectDraw
-    {L"GetVideoDriverInfo", 290},        // Direct3D 8
-    {L"GetPixelShaderVersion", 290},     // Direct3D 9
-    {L"GetALLVRAMInfo", 280},            // DirectDraw
-    {L"GetVertexShaderVersion", 280},    // Direct3D 9
-    {L"GetSamplingFrequency", 20},       // DirectSound
+constexpr KnownMethod kKnownMethods[] = {
+    {L"GetOSInfo", nullptr, 1},
+    {L"GetCPUInfo", nullptr, 1},
+    {L"GetMemoryInfo", nullptr, 1},
+    {L"GetDriverInfo", nullptr, 1},
+    {L"GetVRAMInfo", nullptr, 370},             // DirectDraw
+    {L"GetDirectXInfo", nullptr, 700},          // DxDiag
+    {L"GetVideocardNameInfo", nullptr, 950},    // DxDiag and DirectDraw
+    {L"GetDriveInfo", nullptr, 1},
+    {L"GetSoundcardNameInfo", L"GetSoundcardInfo", 1},
+    {L"GetDisplayModeList", nullptr, 1},
+    {L"GetMediaInfo", nullptr, 1},
+    {L"GetNetInfo", nullptr, 1},
+    {L"GetModemInfo", nullptr, 1},
+    {L"GetCDROMInfo", nullptr, 1},
+    {L"GetNowDisplayMode", nullptr, 1},
+    {L"GetCPUFrequency", nullptr, 2100},        // two seconds of counting
+    {L"GetCPUNameInfo", nullptr, 1},
+    {L"IsInstall", nullptr, 1},
+    {L"GetSamplingFrequency", L"GetSamplingFrequencyInfo", 20},  // DirectSound
+    {L"GetSystemDriveInfo", nullptr, 1},
+    {L"GetSystemModelInfo", nullptr, 1},
+    {L"GetALLVRAMInfo", nullptr, 280},          // DirectDraw
+    {L"GetVRAMbyRegInfo", nullptr, 1000},       // DxDiag, DirectDraw and the registry
+    {L"GetVideoDriverInfo", nullptr, 290},      // Direct3D 8
+    {L"GetVertexShaderVersion", nullptr, 280},  // Direct3D 9
+    {L"GetPixelShaderVersion", nullptr, 290},   // Direct3D 9
+    {L"GetCPUCount", nullptr, 1},
+    {L"GetUnifiedShaderVersion", nullptr, 2300},  // eight Direct3D 10.1 devices
+    {L"GetCPUPhysicalCount", nullptr, 1},
+    {L"GetSecuritySoftInfo", nullptr, 1},
 };
 
 int CostOf(const std::wstring& name) {
-  for (const MethodCost& cost : kMethodCosts) {
-    if (name == cost.name) return cost.milliseconds;
+  for (const KnownMethod& method : kKnownMethods) {
+    if (name == method.name) return method.milliseconds;
   }
   return 1;
 }
 
-// The fields of an answer record, in order, before the name and the text.
+bool IsKnownName(std::wstring_view name) {
+  for (const KnownMethod& method : kKnownMethods) {
+    if (NamesEqual(name, method.name) || (method.other_name && NamesEqual(name, method.other_name))) return true;
+  }
+  return false;
+}
+
+// The start of every answer record, so that stray bytes are told from answers.
+constexpr char kRecordMarker[4] = {'O', 'R', 'V', 'a'};
+// Lengths beyond these are no answer's: the record is damaged.
+constexpr uint32_t kLongestName = 256;
+constexpr uint32_t kLongestText = 1u << 24;
+
+// The fields of an answer record, in order, after the marker and before the
+// name and the text.
 enum RecordField { kKind, kNumber, kResult, kException, kNameLength, kTextLength, kFields };
+
+// A worker's time beyond what its methods typically cost: for a slow, loaded
+// or emulated machine, and for the start of the process and the control.
+constexpr DWORD kDeadlineMargin = 60000;
+constexpr DWORD kDeadlineFactor = 10;
 
 }  // namespace
 
@@ -125,24 +159,45 @@ int PoolSize(int jobs, int processors, size_t methods) {
   return static_cast<int>(std::min(static_cast<size_t>(wanted), methods));
 }
 
+DWORD WorkerDeadline(const std::vector<SurveyMethod>& methods, const std::vector<size_t>& share, int timeout) {
+  if (timeout > 0) return static_cast<DWORD>(timeout) * 1000;
+  DWORD cost = 0;
+  for (const size_t index : share) cost += CostOf(methods[index].name);
+  return kDeadlineMargin + kDeadlineFactor * cost;
+}
+
+std::vector<std::wstring> KnownMethodNames() {
+  std::vector<std::wstring> names;
+  for (const KnownMethod& method : kKnownMethods) names.push_back(method.name);
+  return names;
+}
+
 std::string EncodeAnswer(std::wstring_view name, const Answer& answer) {
   const uint32_t fields[kFields] = {static_cast<uint32_t>(answer.kind), static_cast<uint32_t>(answer.number),
                                     static_cast<uint32_t>(answer.result), static_cast<uint32_t>(answer.exception),
                                     static_cast<uint32_t>(name.size()), static_cast<uint32_t>(answer.text.size())};
-  std::string record(reinterpret_cast<const char*>(fields), sizeof(fields));
+  std::string record(kRecordMarker, sizeof(kRecordMarker));
+  record.append(reinterpret_cast<const char*>(fields), sizeof(fields));
   record.append(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
   record.append(reinterpret_cast<const char*>(answer.text.data()), answer.text.size() * sizeof(wchar_t));
   return record;
 }
 
-bool TakeAnswer(std::string* bytes, std::wstring* name, Answer* answer) {
+Taken TakeAnswer(std::string* bytes, std::wstring* name, Answer* answer) {
+  const size_t marker = std::min(bytes->size(), sizeof(kRecordMarker));
+  if (bytes->compare(0, marker, kRecordMarker, marker) != 0) return Taken::kCorrupt;
   uint32_t fields[kFields];
-  if (bytes->size() < sizeof(fields)) return false;
-  std::memcpy(fields, bytes->data(), sizeof(fields));
-  const uint64_t name_bytes = uint64_t{fields[kNameLength]} * sizeof(wchar_t);
-  const uint64_t text_bytes = uint64_t{fields[kTextLength]} * sizeof(wchar_t);
-  if (bytes->size() - sizeof(fields) < name_bytes + text_bytes) return false;
-  const char* next = bytes->data() + sizeof(fields);
+  const size_t head = sizeof(kRecordMarker) + sizeof(fields);
+  if (bytes->size() < head) return Taken::kIncomplete;
+  std::memcpy(fields, bytes->data() + sizeof(kRecordMarker), sizeof(fields));
+  if (fields[kKind] > static_cast<uint32_t>(Answer::Kind::kFailed) || fields[kNameLength] > kLongestName ||
+      fields[kTextLength] > kLongestText) {
+    return Taken::kCorrupt;
+  }
+  const size_t name_bytes = size_t{fields[kNameLength]} * sizeof(wchar_t);
+  const size_t text_bytes = size_t{fields[kTextLength]} * sizeof(wchar_t);
+  if (bytes->size() - head < name_bytes + text_bytes) return Taken::kIncomplete;
+  const char* next = bytes->data() + head;
   name->assign(reinterpret_cast<const wchar_t*>(next), fields[kNameLength]);
   next += name_bytes;
   answer->kind = static_cast<Answer::Kind>(fields[kKind]);
@@ -150,8 +205,8 @@ bool TakeAnswer(std::string* bytes, std::wstring* name, Answer* answer) {
   answer->result = static_cast<HRESULT>(fields[kResult]);
   answer->exception = static_cast<HRESULT>(fields[kException]);
   answer->text.assign(reinterpret_cast<const wchar_t*>(next), fields[kTextLength]);
-  bytes->erase(0, sizeof(fields) + name_bytes + text_bytes);
-  return true;
+  bytes->erase(0, head + name_bytes + text_bytes);
+  return Taken::kAnswer;
 }
 
 std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyMethod>& methods,
@@ -191,81 +246,145 @@ std::optional<std::vector<SurveyMethod>> SelectMethods(const std::vector<SurveyM
   return selected;
 }
 
+namespace {
+
+// A whole number from |lowest| to |highest| in |value|, or 0.
+int ReadCount(const std::wstring& value, int lowest, int highest) {
+  int number = 0;
+  for (const wchar_t c : value) {
+    number = c >= L'0' && c <= L'9' && number <= highest ? number * 10 + (c - L'0') : highest + 1;
+  }
+  return number >= lowest && number <= highest ? number : 0;
+}
+
+// How one option is read: what it sets from its value (when it takes one);
+// false with |error| set when the value is wrong.
+struct OptionRow {
+  const wchar_t* name;
+  bool takes_value;
+  bool (*read)(const std::wstring& value, Options* options, std::wstring* error);
+};
+
+constexpr OptionRow kOptionRows[] = {
+    {L"--json", false, [](const std::wstring&, Options* o, std::wstring*) { return o->json = true; }},
+    {L"--serial", false, [](const std::wstring&, Options* o, std::wstring*) { return o->serial = true; }},
+    {L"--here", false, [](const std::wstring&, Options* o, std::wstring*) {
+       o->source = Source::kHere;
+       return true;
+     }},
+    {L"--ocx", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->source = Source::kOcx;
+       o->ocx_path = value;
+       return true;
+     }},
+    {L"--only", true, [](const std::wstring& value, Options* o, std::wstring* error) {
+       o->only = value;
+       if (value.empty()) *error = L"--only needs at least one method name";
+       return !value.empty();
+     }},
+    {L"--jobs", true, [](const std::wstring& value, Options* o, std::wstring* error) {
+       o->jobs = ReadCount(value, 1, kMostJobs);
+       if (!o->jobs) *error = FormatText(L"--jobs needs a number of workers from 1 to %d", kMostJobs);
+       return o->jobs != 0;
+     }},
+    {L"--timeout", true, [](const std::wstring& value, Options* o, std::wstring* error) {
+       o->timeout = ReadCount(value, 1, kMostSeconds);
+       if (!o->timeout) *error = FormatText(L"--timeout needs a number of seconds from 1 to %d", kMostSeconds);
+       return o->timeout != 0;
+     }},
+    {L"--worker", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->worker_pipe = value;
+       return true;
+     }},
+    {L"--csv", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->csv = value;
+       return true;
+     }},
+    {L"--html", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->html = value;
+       return true;
+     }},
+    {L"--jsonl", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->jsonl = value;
+       return true;
+     }},
+    {L"--expect", true, [](const std::wstring& value, Options* o, std::wstring*) {
+       o->expect = value;
+       return true;
+     }},
+};
+
+bool IsOption(const std::wstring& arg) { return arg.size() > 1 && arg[0] == L'-'; }
+
+// The options given together that exclude each other, or a merge given
+// without an output; empty when there is none.
+std::wstring Conflict(const Options& o, const std::vector<std::wstring>& given) {
+  const auto has = [&](const wchar_t* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
+  if (has(L"--ocx") && has(L"--here")) return L"--ocx and --here exclude each other";
+  if (has(L"--serial") && has(L"--jobs")) return L"--serial and --jobs exclude each other";
+  const bool output = !o.csv.empty() || !o.html.empty() || !o.jsonl.empty();
+  if (!o.merge()) return output || has(L"--expect") ? L"--csv, --html, --jsonl and --expect go with --merge" : L"";
+  for (const wchar_t* survey : {L"--json", L"--serial", L"--here", L"--ocx", L"--only", L"--jobs", L"--timeout",
+                                L"--worker"}) {
+    if (has(survey)) return std::wstring(L"--merge and ") + survey + L" exclude each other";
+  }
+  return output ? L"" : L"--merge needs --csv, --html or --jsonl";
+}
+
+// The first name in |only| that this tool does not know, with the valid ones.
+std::wstring UnknownName(std::wstring_view only) {
+  while (true) {
+    const size_t comma = only.find(L',');
+    const std::wstring_view name = only.substr(0, comma);
+    if (!IsKnownName(name)) {
+      std::wstring valid;
+      for (const std::wstring& known : KnownMethodNames()) valid += (valid.empty() ? L"" : L", ") + known;
+      return L"unknown method \"" + std::wstring(name) + L"\"; valid names: " + valid;
+    }
+    if (comma == std::wstring_view::npos) return L"";
+    only.remove_prefix(comma + 1);
+  }
+}
+
+}  // namespace
+
 std::optional<Options> ParseCommandLine(const std::vector<std::wstring>& args, std::wstring* error) {
   Options options;
-  std::optional<std::wstring> only;
-  bool have_source = false;
+  std::vector<std::wstring> given;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::wstring& arg = args[i];
-    const bool has_value = i + 1 < args.size();
     if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
       options.help = true;
-    } else if (arg == L"--json") {
-      options.json = true;
-    } else if (arg == L"--serial") {
-      if (options.jobs > 0) {
-        *error = L"--serial and --jobs exclude each other";
-        return std::nullopt;
-      }
-      options.serial = true;
-    } else if (arg == L"--jobs") {
-      if (options.serial) {
-        *error = L"--serial and --jobs exclude each other";
-        return std::nullopt;
-      }
-      if (options.jobs > 0) {
-        *error = L"--jobs is given twice";
-        return std::nullopt;
-      }
-      const std::wstring value = has_value ? args[++i] : L"";
-      int jobs = 0;
-      for (const wchar_t c : value) {
-        jobs = c >= L'0' && c <= L'9' && jobs <= kMostJobs ? jobs * 10 + (c - L'0') : kMostJobs + 1;
-      }
-      if (jobs < 1 || jobs > kMostJobs) {
-        *error = FormatText(L"--jobs needs a number of workers from 1 to %d", kMostJobs);
-        return std::nullopt;
-      }
-      options.jobs = jobs;
-    } else if (arg == L"--only" || arg == L"--ocx") {
-      if (!has_value) {
-        *error = arg + L" needs a value";
-        return std::nullopt;
-      }
-      if (arg == L"--only") {
-        if (only) {
-          *error = L"--only is given twice";
-          return std::nullopt;
-        }
-        only = args[++i];
-        if (only->empty()) {
-          *error = L"--only needs at least one method name";
-          return std::nullopt;
-        }
-        continue;
-      }
-      if (have_source) {
-        *error = L"--ocx and --here exclude each other";
-        return std::nullopt;
-      }
-      have_source = true;
-      options.source = Source::kOcx;
-      options.ocx_path = args[++i];
-    } else if (arg == L"--worker") {
-      options.worker = true;
-    } else if (arg == L"--here") {
-      if (have_source) {
-        *error = L"--ocx and --here exclude each other";
-        return std::nullopt;
-      }
-      have_source = true;
-      options.source = Source::kHere;
-    } else {
+      continue;
+    }
+    if (std::find(given.begin(), given.end(), arg) != given.end()) {
+      *error = arg + L" is given twice";
+      return std::nullopt;
+    }
+    given.push_back(arg);
+    if (arg == L"--merge") {
+      while (i + 1 < args.size() && !IsOption(args[i + 1])) options.merge_inputs.push_back(args[++i]);
+      if (options.merge_inputs.empty()) *error = L"--merge needs at least one file or folder";
+      if (options.merge_inputs.empty()) return std::nullopt;
+      continue;
+    }
+    const OptionRow* row = nullptr;
+    for (const OptionRow& candidate : kOptionRows) {
+      if (arg == candidate.name) row = &candidate;
+    }
+    if (!row) {
       *error = L"unknown argument \"" + arg + L"\" (see --help)";
       return std::nullopt;
     }
+    if (row->takes_value && i + 1 >= args.size()) {
+      *error = arg + L" needs a value";
+      return std::nullopt;
+    }
+    if (!row->read(row->takes_value ? args[++i] : std::wstring(), &options, error)) return std::nullopt;
   }
-  options.only = only.value_or(L"");
+  *error = Conflict(options, given);
+  if (error->empty() && !options.only.empty()) *error = UnknownName(options.only);
+  if (!error->empty()) return std::nullopt;
   return options;
 }
 
@@ -296,7 +415,7 @@ std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer) {
       return head + L" (no answer)\n";
     case Answer::Kind::kFailed:
       head += FormatText(L" error 0x%08lX", static_cast<unsigned long>(answer.result));
-      if (!answer.text.empty()) head += L" " + answer.text;
+      if (!answer.text.empty()) head += L" " + Visible(answer.text);
       return head + L"\n";
     case Answer::Kind::kNumber:
       return head + FormatText(L" %ld\n", answer.number);
@@ -305,21 +424,22 @@ std::wstring FormatAnswer(const SurveyMethod& method, const Answer& answer) {
   }
   if (answer.text.empty()) return head + L" (empty)\n";
   const std::vector<std::wstring_view> lines = Lines(answer.text);
-  if (lines.size() == 1) return head + L" " + std::wstring(lines.front()) + L"\n";
+  if (lines.size() == 1) return head + L" " + Visible(lines.front()) + L"\n";
   std::wstring text = head + L"\n";
   for (std::wstring_view line : lines) {
     if (!line.empty()) text += L"    ";
-    text += line;
+    text += Visible(line);
     text += L"\n";
   }
   return text;
 }
 
-std::string FormatJson(const std::vector<std::pair<SurveyMethod, Answer>>& answers) {
-  nlohmann::ordered_json object = nlohmann::ordered_json::object();
-  nlohmann::ordered_json errors = nlohmann::ordered_json::object();
+std::string FormatJson(const std::vector<std::pair<SurveyMethod, Answer>>& answers, const RecordInfo& info) {
+  using Json = nlohmann::ordered_json;
+  Json object = Json::object();
+  Json errors = Json::object();
   for (const auto& [method, answer] : answers) {
-    nlohmann::ordered_json& value = object[Utf8(method.name)];
+    Json& value = object[Utf8(method.name)];
     switch (answer.kind) {
       case Answer::Kind::kText:
         value = Utf8(answer.text);
@@ -332,7 +452,7 @@ std::string FormatJson(const std::vector<std::pair<SurveyMethod, Answer>>& answe
         break;
       case Answer::Kind::kFailed: {
         value = nullptr;
-        nlohmann::ordered_json& error = errors[Utf8(method.name)];
+        Json& error = errors[Utf8(method.name)];
         error["hresult"] = HexCode(answer.result);
         if (answer.result == DISP_E_EXCEPTION) error["exception"] = HexCode(answer.exception);
         error["message"] = Utf8(answer.text);
@@ -340,8 +460,20 @@ std::string FormatJson(const std::vector<std::pair<SurveyMethod, Answer>>& answe
       }
     }
   }
+  object["schema"] = kSchemaVersion;
+  object["computer"] = Utf8(info.computer);
+  object["collected"] = Utf8(info.collected);
+  object["tool"] = {{"version", Utf8(info.tool_version)}, {"bits", info.tool_bits}};
+  object["control"] = {{"version", info.control_version.empty() ? Json(nullptr) : Json(Utf8(info.control_version))},
+                       {"path", Utf8(info.control_path)}};
+  object["elapsedMs"] = info.elapsed_ms;
+  Facts facts = ReadFacts(answers);
+  object["facts"] = std::move(facts.values);
+  for (const auto& [method, format] : facts.unreadable) {
+    errors[Utf8(method)] = {{"format", Utf8(format)}, {"message", "the answer does not have its documented format"}};
+  }
   if (!errors.empty()) object["errors"] = std::move(errors);
-  return object.dump(2) + "\n";
+  return JsonText(object) + "\n";
 }
 
 std::wstring DescribeFailure(std::wstring_view what, HRESULT hr, std::wstring_view message) {
@@ -363,18 +495,23 @@ std::wstring NotRegisteredMessage(bool tool_is_64_bit) {
 
 std::wstring HelpText() {
   return LR"HELP(Usage: orvanta-survey [--json] [--only NAME[,NAME...]] [--here | --ocx PATH]
-                      [--serial | --jobs N]
+                      [--serial | --jobs N] [--timeout SECONDS]
+       orvanta-survey --merge FILE_OR_FOLDER... [--csv OUT.csv] [--html OUT.html]
+                      [--jsonl OUT.jsonl] [--expect COMPUTERS.txt]
 
 Creates the Pelmora Control (ORVANTA.OCX), reads its methods from its type
 information, calls each (the About box left out) and prints what each
 answers.
 
 Options:
-  --json          Print one JSON object keyed by method name instead of text:
-                  answers exactly as returned (line ends kept as \n),
-                  IsInstall as a number, null for a method that failed, and
-                  then "errors" with the HRESULT and message of each failed
-                  method (docs/survey.schema.json describes it).
+  --json          Print one JSON record instead of text: the answers keyed by
+                  method name, exactly as returned (line ends kept as \n,
+                  lone surrogates as \uD8xx escapes), IsInstall as a number,
+                  null for a method that failed; then the computer, the time
+                  (UTC), the tool and the control that answered, the facts
+                  read from the answers, and "errors" for each method that
+                  failed or whose answer could not be read
+                  (docs/survey.schema.json describes it).
   --only NAMES    Call only the named methods (comma-separated, letter case
                   ignored; the control's other names GetSoundcardInfo and
                   GetSamplingFrequencyInfo are accepted too). An unknown name
@@ -383,12 +520,28 @@ Options:
                   side-by-side manifests beside this program:
                   orvanta-survey.here.manifest and Orvanta.Control.manifest,
                   with ORVANTA.OCX in the same folder.
-  --ocx PATH      Create the control from the module file PATH, without
-                  registration and without manifests.
-  --serial        Ask one method after another, in interface order.
+  --ocx PATH      Create the control from the module file PATH (relative to
+                  the current folder), without registration or manifests.
+  --serial        Ask one method after another, in interface order, in one
+                  worker process.
   --jobs N        Ask methods in at most N worker processes at once (1 to
                   32; by default as many as there are logical processors,
                   at least 2).
+  --timeout S     End a worker that has not answered after S seconds (1 to
+                  3600; by default a minute more than ten times what its
+                  methods typically take) and ask its methods again.
+  --merge INPUTS  Read the --json records in the files and folders given
+                  (*.json in a folder) and write, for the latest record of
+                  each computer:
+    --csv FILE      one row per computer and one column per fact (UTF-8 with
+                    a byte order mark, for Excel);
+    --html FILE     one page with charts of the whole fleet and a table that
+                    sorts by any column, needing no network;
+    --jsonl FILE    one record per line (JSON Lines).
+                  A file that is not a record, or whose schema this tool does
+                  not know, is named on standard error and left out.
+    --expect FILE   the computers that should have a record, one name per
+                    line: those without one are named as missing.
   --help          Show this text.
 
 Without --here or --ocx the control is created by its ProgID
@@ -398,21 +551,55 @@ ORVANTA.OrvantaCtrl.1 and must be registered for this program's bitness
 
 Text output shows each method with its dispatch identifier; answers of more
 than one line follow indented, "(empty)" stands for an empty answer and
-"error 0x........" for a call that failed. Every method is asked even when
-others fail. Methods are asked side by side by worker processes (copies of
-this program, each with a control of its own) and printed in interface order
-once all are in. GetCPUFrequency measures the clock for about two seconds on
-a processor that the workers leave alone meanwhile (after them, on a machine
-with one processor). While the tool waits, a progress line on standard error
-shows how many answers are in, when that is a console.
+"error 0x........" for a call that failed; control characters show as \xHH.
+Output is UTF-8 without a byte order mark, with LF line ends (wide text on a
+console). Every method is asked even when others fail. Methods are asked side
+by side by worker processes (copies of this program, each with a control of
+its own, ended with the survey) and printed in interface order once all are
+in. GetCPUFrequency measures the clock for about two seconds in a worker on a
+processor that the others leave alone meanwhile (after them, on a machine
+with one processor). A worker that crashes or passes its time limit is ended,
+and its methods not yet answered are asked again, each in a fresh worker; a
+method that fails there too is reported as failed. While the tool waits, a
+progress line on standard error shows how many answers are in, when that is
+a console.
 
 Exit codes:
-  0  every method answered
+  0  every method answered (--merge: every input was read)
   1  the control could not be created or its type information not read
   2  the control is not registered
   3  the command line is wrong
-  4  every method was asked, and at least one failed
+  4  every method was asked, and at least one failed (--merge: an input was
+     left out, or an expected computer has no record)
+  5  the output could not be written
 )HELP";
+}
+
+StatusLine::~StatusLine() {
+  try {
+    Clear();
+  } catch (...) {
+  }
+}
+
+void StatusLine::Show(int answered, int total) {
+  if (!shown_) return;
+  std::wstring text = FormatText(L"%d of %d answers in...", answered, total);
+  const size_t width = text.size();
+  if (width < width_) text.append(width_ - width, L' ');
+  width_ = std::max(width_, width);
+  write_(L"\r" + text);
+}
+
+void StatusLine::Say(std::wstring_view message) {
+  Clear();
+  write_(L"orvanta-survey: " + std::wstring(message) + L"\n");
+}
+
+void StatusLine::Clear() {
+  if (width_ == 0) return;
+  write_(L"\r" + std::wstring(width_, L' ') + L"\r");
+  width_ = 0;
 }
 
 }  // namespace orvanta::survey

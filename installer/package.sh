@@ -43,6 +43,7 @@ case $command in
     ln -s "$(cd "$bin32" && pwd)" "$stage/32"
     [[ $arch == x86 ]] || ln -s "$(cd "${bin64:?the x64 package needs the 64-bit files}" && pwd)" "$stage/64"
     ln -s "$root/docs" "$stage/docs"
+    ln -s "$here" "$stage/installer"
     mapfile -t id_args < <(ids)
     out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
     (cd "$stage" && wixl -a "$arch" -D "Arch=$arch" -D "Version=$version" "${id_args[@]}" \
@@ -60,6 +61,28 @@ case $command in
     printf '\r\n\r\n1252\t_ForceCodepage\r\n' >"$stage/_ForceCodepage.idt"
     msibuild "$out" -i "$stage/_ForceCodepage.idt"
     msibuild "$out" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('TypeLibHelpString', '$help')"
+    # The programs are versioned files: wixl leaves the File table's Version
+    # and Language empty and hashes them as if they were not, and Windows
+    # Installer would then let any versioned copy already on disk win over
+    # them. Both come from each file's own version resource, and a versioned
+    # file has no hash row.
+    programs=(Ocx32:32/ORVANTA.OCX SurveyExe32:32/orvanta-survey.exe)
+    [[ $arch == x86 ]] || programs+=(Ocx64:64/ORVANTA.OCX SurveyExe64:64/orvanta-survey.exe)
+    for program in "${programs[@]}"; do
+      read -r file_version language < <("$here/file_version.py" "$stage/${program#*:}") ||
+        { echo "package: ${program#*:} has no version resource" >&2; exit 1; }
+      msibuild "$out" -q "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$language' WHERE \`File\` = '${program%%:*}'"
+      msibuild "$out" -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '${program%%:*}'"
+    done
+    # Another build of the same version replaces this one too (what WiX calls
+    # AllowSameVersionUpgrades, which wixl lacks): the upgrade row's maximum,
+    # this version, becomes inclusive (msidbUpgradeAttributesVersionMaxInclusive,
+    # 512, beside wixl's MigrateFeatures, 1). Attributes is part of the row's
+    # key, so the row is written anew.
+    upgrade_code=$(msiinfo export "$out" Property | sed -nE 's/^UpgradeCode\t(\{[0-9A-F-]{36}\})\r?$/\1/p')
+    [[ -n $upgrade_code ]] || { echo "package: no UpgradeCode in $out" >&2; exit 1; }
+    msibuild "$out" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+    msibuild "$out" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')"
     ;;
   cab)
     version=$1 out=$2 bin32=$3

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs inside the 32-bit lane's guest (see lane32.sh), from the disk that
-# lane32.sh made: puts the sources and the i686 tree at the paths they have on
-# the host, and runs the tree's Wine tests under 32-bit Wine, in a win32 prefix
-# of the tree's own harness. Leaves ctest's output and its exit status in
+# lane32.sh made: puts the sources, the i686 tree and the x64 tree's package
+# and programs at the paths they have on the host, and runs the tree's Wine
+# tests under 32-bit Wine, in a win32 prefix of the tree's own harness (the
+# WOW64 test in a win64 prefix of its own). Leaves ctest's output and its exit status in
 # /lane/results for the host.
 set -u
 . /lane/lane.conf
@@ -12,6 +13,8 @@ mkdir -p "$source_dir"
 mount --bind /lane/src "$source_dir"
 mkdir -p "$build_dir"
 mount --bind /lane/build "$build_dir"
+mkdir -p "$x64_dir"
+mount --bind /lane/x64 "$x64_dir"
 
 export ORVANTA_WINEARCH=win32
 echo "guest: $(nproc) processors, $(awk '/^MemTotal:/ {print int($2 / 1024)}' /proc/meminfo) MB; running the 32-bit tests"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The 32-bit lane: runs the i686 tree's Wine tests (the test programs and the
 # survey script) under 32-bit Wine inside a QEMU guest, since this kind of host
-# runs no 32-bit code itself. Needs root (debootstrap and chroot build the
+# runs no 32-bit code itself; and, with 64-bit Wine beside it, the WOW64 test
+# of both packages (64-bit Windows running 32-bit programs). Needs root (debootstrap and chroot build the
 # guest's system image).
 #
 #   lane32.sh image <build-dir>    build the guest image if it is missing or stale
@@ -9,11 +10,11 @@
 #   lane32.sh key <build-dir>      print the key that the image is reused under
 #
 # Everything lives below <build-dir>/guest: the system image (a Debian root
-# with the guest's kernel, 32-bit Wine, Xvfb and Mesa, made once and reused
+# with the guest's kernel, 32-bit and 64-bit Wine, Xvfb and Mesa, made once and reused
 # until the package list, the guest's init or the way it is built changes),
 # the disk that carries the tests in and the results out, and the guest's
 # console log. The guest is stopped after ORVANTA_GUEST_TIMEOUT seconds
-# (default 2400). ORVANTA_LANE32_TESTS, a ctest regular expression, runs only
+# (default 3600). ORVANTA_LANE32_TESTS, a ctest regular expression, runs only
 # the tests it matches (and their fixtures).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,16 +22,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 command=${1:?usage: lane32.sh image|run <build-dir>}
 build=$(cd "${2:?missing build directory}" && pwd)
 guest=$build/guest
-timeout=${ORVANTA_GUEST_TIMEOUT:-2400}
+timeout=${ORVANTA_GUEST_TIMEOUT:-3600}
 suite=bookworm
 mirror=${ORVANTA_GUEST_MIRROR:-http://deb.debian.org/debian}
 
-# The guest's packages: its kernel, 32-bit Wine, ctest to run the tests, python3
-# for the survey tool test's JSON check, and
+# The guest's packages: its kernel, 32-bit Wine (and 64-bit Wine, for the
+# WOW64 test's win64 prefix), ctest to run the tests, python3 for the survey
+# tool test's JSON check and the install tests, and
 # what the 64-bit harness has on the host: Xvfb, Mesa for Direct3D (the i386
 # libraries, since 32-bit Wine loads them) and ALSA for the null output.
 guest_packages=(
-  linux-image-amd64 wine wine32 cmake xvfb xauth python3
+  linux-image-amd64 wine wine32 wine64 cmake xvfb xauth python3
   libasound2:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libxrandr2:i386 libxrender1:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386
   libxinerama1:i386 libxxf86vm1:i386 libxfixes3:i386
@@ -127,16 +129,23 @@ EOF
 }
 
 # The second disk: the guest's script, the i686 tree's programs and test
-# files, and the sources the tests name (scripts, tests, examples), each
-# at the path it has here so that ctest finds what it was configured with.
+# files, the sources the tests name (scripts, tests, examples, the manual),
+# and the 64-bit tree's package and programs for the WOW64 test, each at the
+# path it has here so that ctest finds what it was configured with.
 make_work_disk() {
   local stage=$guest/stage
   rm -rf "$stage" "$guest/work.raw"
-  mkdir -p "$stage/src" "$stage/build" "$stage/results"
+  local x64
+  x64=$(cd "$build/../x64" && pwd)
+  mkdir -p "$stage/src/docs" "$stage/build" "$stage/x64/bin" "$stage/x64/installer" "$stage/results"
   cp "$root/scripts/lane32-guest.sh" "$stage/guest.sh"
-  printf "source_dir=%s\nbuild_dir=%s\ntests='%s'\n" "$root" "$build" "${ORVANTA_LANE32_TESTS:-}" >"$stage/lane.conf"
+  printf "source_dir=%s\nbuild_dir=%s\nx64_dir=%s\ntests='%s'\n" "$root" "$build" "$x64" "${ORVANTA_LANE32_TESTS:-}" \
+    >"$stage/lane.conf"
   cp -r "$root/scripts" "$root/examples" "$stage/src/"
   cp -r "$root/tests" "$stage/src/"
+  cp "$root/docs/manual.md" "$stage/src/docs/"
+  cp "$x64"/bin/{ORVANTA.OCX,orvanta-survey.exe} "$stage/x64/bin/"
+  cp "$x64"/installer/ORVANTA-*-x64.msi "$stage/x64/installer/"
   cp -r "$build/bin" "$stage/build/"
   # The x86 package, for the install test.
   cp -r "$build/installer" "$stage/build/"

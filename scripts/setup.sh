@@ -12,8 +12,9 @@ build=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   libwine-dev googletest nlohmann-json3-dev
   # The packages: wixl builds the MSI packages and msitools' msibuild
-  # finishes them, gcab makes the CAB.
-  wixl msitools gcab
+  # finishes them (with each program's version, which pefile reads), gcab
+  # makes the CAB.
+  wixl msitools gcab python3-pefile
 )
 harness=(
   wine wine64
@@ -23,14 +24,15 @@ harness=(
   libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxxf86vm1
 )
 checks=(
-  # The module file checks and the survey tool's JSON schema.
-  python3-pefile python3-jsonschema
+  # The survey tool's JSON schema.
+  python3-jsonschema
   # The survey tool's merge: its JSON Lines loaded by sqlite3, its page
   # opened in headless Chromium.
   sqlite3 chromium
   # Signing: osslsigncode signs and verifies, openssl makes the test's
-  # throwaway certificate.
-  osslsigncode openssl
+  # throwaway certificate, and SoftHSM with OpenSSL's pkcs11 engine stands in
+  # for a hardware token.
+  osslsigncode openssl softhsm2 libengine-pkcs11-openssl
 )
 lane32=(
   # The 32-bit lane: a QEMU guest built with debootstrap on an ext4 image.

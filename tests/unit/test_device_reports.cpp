@@ -2,7 +2,8 @@
 // matching, the CD-ROM name rule, the adapter search and the video card choice.
 #include <gtest/gtest.h>
 
-#include "collectors/devices/adapter_memory.h"
+#include "collectors/graphics/adapter_memory.h"
+#include "collectors/graphics/videocard_name.h"
 #include "collectors/devices/device_reports.h"
 #include "collectors/devices/device_walk.h"
 #include "tests/unit/fake_registry.h"
@@ -251,7 +252,7 @@ class FakeDirectDraw : public DisplayAdapterSource {
   std::wstring description_;
 };
 
-TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
+TEST(VideocardName, DirectDrawAnswersAfterDirectX5) {
   const FakeRegistry registry = Devices({{kDisplay, L"Orvanta display"}, {kNet, L"Orvanta net"}});
   const struct {
     DWORD packed;
@@ -269,9 +270,7 @@ TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
   };
   for (const auto& c : cases) {
     FakeDirectDraw directdraw(c.available, c.description);
-    CString report;
-    WriteVideocardNameReport(report, c.packed, directdraw, registry);
-    EXPECT_EQ(report, c.report) << std::hex << c.packed;
+    EXPECT_EQ(VideocardName(c.packed, directdraw, registry), c.report) << std::hex << c.packed;
     EXPECT_EQ(directdraw.calls, c.calls) << std::hex << c.packed;
   }
 }

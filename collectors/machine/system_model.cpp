@@ -1,5 +1,5 @@
 // CUserOrvanta::GetSystemModelInfo and its logic.
-#include "collectors/processor/system_model.h"
+#include "collectors/machine/system_model.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // side of the memory and drive reports.
 #include <array>
 
-#include "collectors/processor/drive_space.h"
+#include "collectors/machine/drive_space.h"
 #include "collectors/user_orvanta.h"
 #include "framework/scoped_library.h"
 #include "framework/wait_cursor.h"

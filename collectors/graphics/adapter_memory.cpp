@@ -1,4 +1,4 @@
-#include "collectors/devices/adapter_memory.h"
+#include "collectors/graphics/adapter_memory.h"
 
 #include <cstring>
 

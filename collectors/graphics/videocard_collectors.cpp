@@ -1,0 +1,46 @@
+// CUserOrvanta::GetVideocardNameInfo and GetVRAMbyRegInfo: the Windows side of
+// the video card's name, and of its memory as the registry records it.
+#include "collectors/graphics/adapter_memory.h"
+#include "collectors/graphics/direct_draw.h"
+#include "collectors/graphics/directx_version.h"
+#include "collectors/graphics/videocard_name.h"
+#include "collectors/user_orvanta.h"
+
+namespace orvanta {
+namespace {
+
+// DirectDraw's description of the default display driver.
+class LiveDirectDraw : public DisplayAdapterSource {
+ public:
+  bool Describe(std::wstring* description) const override {
+    DefaultDirectDraw direct_draw;
+    if (!direct_draw.Get()) return false;
+    ComPtr<IDirectDraw4> direct_draw4;
+    if (FAILED(direct_draw.Get().As(IID_IDirectDraw4, &direct_draw4)) || !direct_draw4) return false;
+
+    DDDEVICEIDENTIFIER identifier = {};
+    description->clear();
+    if (SUCCEEDED(direct_draw4->GetDeviceIdentifier(&identifier, 0)))
+      *description = WideFromThreadAnsi(identifier.szDescription, sizeof(identifier.szDescription));
+    return true;
+  }
+};
+
+// The video card's name on this machine: asks the DxDiag provider (or the
+// DirectX files) for the DirectX version, then DirectDraw, and walks the
+// registry's Display devices where either falls short.
+CString QueryVideocardName() {
+  DWORD directx_packed = 0;
+  QueryDirectXVersion(&directx_packed, nullptr, 0);
+  return VideocardName(directx_packed, LiveDirectDraw(), LiveRegistry());
+}
+
+}  // namespace
+
+void CUserOrvanta::GetVideocardNameInfo(CString& report) { report += QueryVideocardName(); }
+
+void CUserOrvanta::GetVRAMbyRegInfo(CString& report) {
+  WriteVRAMbyRegReport(report, LiveRegistry(), QueryVideocardName());
+}
+
+}  // namespace orvanta

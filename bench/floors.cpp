@@ -2,7 +2,6 @@
 
 #include <ddraw.h>
 #include <dsound.h>
-#include <dxdiag.h>
 #include <intrin.h>
 #include <shlwapi.h>
 #include <wbemcli.h>
@@ -19,6 +18,7 @@
 #include "framework/scoped_bstr.h"
 #include "framework/scoped_library.h"
 #include "framework/scoped_variant.h"
+#include "tests/raw_dxdiag.h"
 
 namespace orvanta::bench {
 namespace {
@@ -256,20 +256,6 @@ bool CreateDirect3D10() {
   });
 }
 
-bool AskDxDiag() {
-  ComPtr<IDxDiagProvider> provider;
-  if (FAILED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                              provider.ReceiveVoid())))
-    return false;
-  DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};
-  if (FAILED(provider->Initialize(&params))) return false;
-  ComPtr<IDxDiagContainer> root, system;
-  if (FAILED(provider->GetRootContainer(root.Receive()))) return false;
-  if (FAILED(root->GetChildContainer(L"DxDiag_SystemInfo", system.Receive()))) return false;
-  ScopedVariant version;
-  return SUCCEEDED(system->GetProp(L"dwDirectXVersionMajor", version.Receive()));
-}
-
 bool QueryOperatingSystem() {
   ComPtr<IWbemLocator> locator;
   if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
@@ -321,7 +307,7 @@ constexpr Floor kFloors[] = {
     {"d3d9", "load d3d9.dll, Direct3DCreate9, GetDeviceCaps", Direct3D9Floor},
     {"d3d10_1", "load d3d10_1.dll, D3D10CreateDevice1 for four driver types at two levels", CreateDirect3D10_1},
     {"d3d10", "load d3d10.dll, D3D10CreateDevice for four driver types", CreateDirect3D10},
-    {"dxdiag", "DxDiag provider: Initialize, DxDiag_SystemInfo, one property", AskDxDiag},
+    {"dxdiag", "DxDiag provider: Initialize, DxDiag_SystemInfo, one property", testing::QueryDxDiagDirectly},
     {"dsenum", "load dsound.dll, DirectSoundEnumerateW", EnumerateSound},
     {"dscreate", "load dsound.dll, DirectSoundCreate, GetCaps", OpenSoundDevice},
     {"modes", "EnumDisplaySettingsW over every mode", ListDisplayModes},

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 namespace orvanta {
 namespace {
@@ -44,19 +46,12 @@ bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ |
 
 void ClearField(DeviceField& field) { std::memset(field, 0, sizeof(field)); }
 
-// Text of |bytes| bytes at |data| into |field|: up to the first zero, the end
-// of the data or the field's last character, whichever comes first. A cut
-// that would split a surrogate pair falls before the pair.
-void StoreText(DeviceField& field, const BYTE* data, DWORD bytes) {
-  const DWORD chars = bytes / sizeof(wchar_t);
-  DWORD kept = std::min(chars, kDeviceFieldChars - 1);
-  std::memcpy(field, data, kept * sizeof(wchar_t));
-  if (kept < chars) {
-    wchar_t next;
-    std::memcpy(&next, data + kept * sizeof(wchar_t), sizeof(next));
-    if (IS_HIGH_SURROGATE(field[kept - 1]) && IS_LOW_SURROGATE(next)) --kept;
-  }
-  field[kept] = L'\0';
+// |text| into |field| (cleared before): up to the field's last character; a
+// cut that would split a surrogate pair falls before the pair.
+void StoreText(DeviceField& field, const std::wstring& text) {
+  size_t kept = std::min<size_t>(text.size(), kDeviceFieldChars - 1);
+  if (kept < text.size() && IS_SURROGATE_PAIR(text[kept - 1], text[kept])) --kept;
+  text.copy(field, kept);
 }
 
 // Opens |parent|\|path| for reading; an empty |path| names no key.
@@ -77,25 +72,21 @@ bool ReadInstance(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instanc
 
 bool ReadRegistryString(const RegKey& key, const wchar_t* name, DeviceField& field) {
   ClearField(field);
-  // A value that does not fit this buffer is absent: the registry answers
-  // ERROR_MORE_DATA without copying it.
-  BYTE data[kLongestDeviceValueBytes];
-  DWORD size = sizeof(data);
   DWORD type = REG_NONE;
-  if (key.QueryValue(name, &type, data, &size) != ERROR_SUCCESS || !IsStringType(type)) return false;
-  StoreText(field, data, size);
+  std::wstring text;
+  if (key.ReadText(name, &type, &text, kLongestDeviceValueBytes) != ERROR_SUCCESS || !IsStringType(type))
+    return false;
+  StoreText(field, text);
   return true;
 }
 
 bool ReadRegistryDword(const RegKey& key, const wchar_t* name, DWORD* value) {
-  BYTE data[sizeof(DWORD)] = {};
-  DWORD size = sizeof(data);
   DWORD type = REG_NONE;
+  std::vector<BYTE> data;
   *value = 0;
-  if (key.QueryValue(name, &type, data, &size) != ERROR_SUCCESS) return false;
+  if (key.ReadValue(name, &type, &data, sizeof(DWORD)) != ERROR_SUCCESS) return false;
   if (type != REG_DWORD && type != REG_BINARY) return false;
-  std::memset(data + size, 0, sizeof(data) - size);
-  std::memcpy(value, data, sizeof(data));
+  std::memcpy(value, data.data(), data.size());  // a shorter value zero-padded
   return true;
 }
 

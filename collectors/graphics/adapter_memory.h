@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "framework/reg_key.h"
 #include "framework/report_text.h"
 
@@ -13,11 +15,11 @@ namespace orvanta {
 // "System\CurrentControlSet\Control\Video". An entry qualifies when it has a
 // readable "HardwareInformation.AdapterString" and a REG_SZ description
 // ("Device Description", else "DriverDesc") equal to the name, both without
-// surrounding white space, case-sensitively. At the first such entry |result|
-// becomes its memory size text (see FormatAdapterMemorySize; "Unknown" when
-// "HardwareInformation.MemorySize" cannot be read) and the result is true;
-// false, with |result| untouched, when no entry qualifies.
-bool FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name, CString& result);
+// surrounding white space, case-sensitively. The first such entry's memory
+// size text (see FormatAdapterMemorySize; "Unknown" when
+// "HardwareInformation.MemorySize" cannot be read); nullopt when no entry
+// qualifies.
+std::optional<CString> FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name);
 
 // A memory size value as text: the first 32-bit word of |data| (zero-padded
 // when |size| is shorter) in megabytes, "%.1f MB" for REG_BINARY, "%.1fMB" for

@@ -20,8 +20,10 @@ constexpr ModelSource kModelSources[] = {
     {L"SYSTEM\\CurrentControlSet\\Control\\SystemInformation", L"SystemManufacturer", L"SystemProductName"},
 };
 
-std::wstring ModelText(const std::vector<BYTE>& data) {
-  return TextFromRegistryData(data.data(), std::min(data.size(), kSystemModelValueBytes));
+// |text| cut to kSystemModelValueBytes, then made well-formed.
+std::wstring ModelText(std::wstring text) {
+  text.resize(std::min(text.size(), kSystemModelValueBytes / sizeof(wchar_t)));
+  return WellFormedText(std::move(text));
 }
 
 }  // namespace
@@ -32,12 +34,12 @@ void WriteSystemModelReport(CString& report, const RegistrySource& registry) {
     if (key.Open(HKEY_LOCAL_MACHINE, source.path, KEY_READ) != ERROR_SUCCESS) continue;
 
     DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-    if (key.ReadValue(source.model_value, &type, &data) != ERROR_SUCCESS) return;
-    if (type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(data).c_str());
+    std::wstring text;
+    if (key.ReadText(source.model_value, &type, &text) != ERROR_SUCCESS) return;
+    if (type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(text).c_str());
 
-    if (key.ReadValue(source.product_value, &type, &data) == ERROR_SUCCESS && type == REG_SZ)
-      AppendFormat(report, L"Product : %s\n", ModelText(data).c_str());
+    if (key.ReadText(source.product_value, &type, &text) == ERROR_SUCCESS && type == REG_SZ)
+      AppendFormat(report, L"Product : %s\n", ModelText(text).c_str());
     return;
   }
 }

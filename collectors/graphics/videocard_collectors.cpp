@@ -12,17 +12,15 @@ namespace {
 // DirectDraw's description of the default display driver.
 class LiveDirectDraw : public DisplayAdapterSource {
  public:
-  bool Describe(std::wstring* description) const override {
+  std::optional<std::wstring> Describe() const override {
     DefaultDirectDraw direct_draw;
-    if (!direct_draw.Get()) return false;
+    if (!direct_draw.Get()) return std::nullopt;
     ComPtr<IDirectDraw4> direct_draw4;
-    if (FAILED(direct_draw.Get().As(IID_IDirectDraw4, &direct_draw4)) || !direct_draw4) return false;
+    if (FAILED(direct_draw.Get().As(IID_IDirectDraw4, &direct_draw4)) || !direct_draw4) return std::nullopt;
 
     DDDEVICEIDENTIFIER identifier = {};
-    description->clear();
-    if (SUCCEEDED(direct_draw4->GetDeviceIdentifier(&identifier, 0)))
-      *description = WideFromThreadAnsi(identifier.szDescription, sizeof(identifier.szDescription));
-    return true;
+    if (FAILED(direct_draw4->GetDeviceIdentifier(&identifier, 0))) return std::wstring();
+    return WideFromThreadAnsi(identifier.szDescription, sizeof(identifier.szDescription));
   }
 };
 

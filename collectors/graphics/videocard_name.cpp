@@ -11,8 +11,9 @@ constexpr DWORD kDirectX5 = 0x50000;
 }  // namespace
 
 CString VideocardName(DWORD directx_packed, const DisplayAdapterSource& directdraw, const RegistrySource& registry) {
-  std::wstring description;
-  if (directx_packed > kDirectX5 && directdraw.Describe(&description)) return description + L'\n';
+  if (directx_packed > kDirectX5) {
+    if (const std::optional<std::wstring> description = directdraw.Describe()) return *description + L'\n';
+  }
   CString display_devices;
   WriteDeviceListReport(display_devices, registry, kDisplayClass);
   return display_devices;

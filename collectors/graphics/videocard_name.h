@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "framework/reg_key.h"
@@ -15,10 +16,9 @@ namespace orvanta {
 class DisplayAdapterSource {
  public:
   virtual ~DisplayAdapterSource() = default;
-  // False when DirectDraw or its IDirectDraw4 interface cannot be had. When
-  // true, |description| is the adapter's description, or empty when the
-  // adapter identifier could not be read.
-  virtual bool Describe(std::wstring* description) const = 0;
+  // The adapter's description, empty when the adapter identifier cannot be
+  // read; nullopt when DirectDraw or its IDirectDraw4 interface cannot be had.
+  virtual std::optional<std::wstring> Describe() const = 0;
 };
 
 // The video card report's text. With DirectX newer than 5.0 (|directx_packed|

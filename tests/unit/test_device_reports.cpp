@@ -236,10 +236,10 @@ class FakeDirectDraw : public DisplayAdapterSource {
  public:
   FakeDirectDraw(bool available, std::wstring description)
       : available_(available), description_(std::move(description)) {}
-  bool Describe(std::wstring* description) const override {
+  std::optional<std::wstring> Describe() const override {
     ++calls;
-    if (available_) *description = description_;
-    return available_;
+    if (!available_) return std::nullopt;
+    return description_;
   }
   mutable int calls = 0;
 

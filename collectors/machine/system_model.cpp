@@ -10,8 +10,10 @@ namespace {
 
 struct ModelSource {
   const wchar_t* path;
-  const wchar_t* model_value;    // printed as "SystemModel"
-  const wchar_t* product_value;  // printed as "Product"
+  // The values printed as "SystemModel" and as "Product": the model and the
+  // maker from the OEM key, the maker and the model from the other.
+  const wchar_t* shown_as_system_model;
+  const wchar_t* shown_as_product;
 };
 
 // Tried in order; the first key that opens is the only one read.
@@ -35,10 +37,10 @@ void WriteSystemModelReport(CString& report, const RegistrySource& registry) {
 
     DWORD type = REG_NONE;
     std::wstring text;
-    if (key.ReadText(source.model_value, &type, &text) != ERROR_SUCCESS) return;
+    if (key.ReadText(source.shown_as_system_model, &type, &text) != ERROR_SUCCESS) return;
     if (type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(text).c_str());
 
-    if (key.ReadText(source.product_value, &type, &text) == ERROR_SUCCESS && type == REG_SZ)
+    if (key.ReadText(source.shown_as_product, &type, &text) == ERROR_SUCCESS && type == REG_SZ)
       AppendFormat(report, L"Product : %s\n", ModelText(text).c_str());
     return;
   }

@@ -23,6 +23,11 @@
 namespace orvanta::bench {
 namespace {
 
+// The name and data room that the device walk and the adapter search use.
+constexpr DWORD kServiceNameChars = 520;
+constexpr DWORD kAdapterNameChars = 512;
+constexpr DWORD kAdapterValueBytes = 1024;
+
 // Opens |path| and reads each of |names| once into a fixed buffer.
 bool ReadValues(const wchar_t* path, std::initializer_list<const wchar_t*> names) {
   RegKey key;
@@ -111,8 +116,8 @@ bool WalkServices() {
   if (root.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services", KEY_READ) != ERROR_SUCCESS)
     return false;
   for (DWORD index = 0;; ++index) {
-    wchar_t name[520];
-    DWORD length = 520;
+    wchar_t name[kServiceNameChars];
+    DWORD length = kServiceNameChars;
     if (RegEnumKeyExW(root.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
     RegKey service;
@@ -147,18 +152,18 @@ bool WalkAdapterEntries() {
        {L"System\\CurrentControlSet\\Services", L"System\\CurrentControlSet\\Control\\Video"}) {
     RegKey root;
     if (root.Open(HKEY_LOCAL_MACHINE, path, KEY_READ) != ERROR_SUCCESS) continue;
-    wchar_t name[512];
+    wchar_t name[kAdapterNameChars];
     for (DWORD index = 0;; ++index) {
-      DWORD length = 512;
+      DWORD length = kAdapterNameChars;
       if (SHEnumKeyExW(root.Get(), index, name, &length) != ERROR_SUCCESS) break;
       RegKey parent;
       if (parent.Open(root.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
       for (DWORD inner = 0;; ++inner) {
-        length = 512;
+        length = kAdapterNameChars;
         if (SHEnumKeyExW(parent.Get(), inner, name, &length) != ERROR_SUCCESS) break;
         RegKey entry;
         if (entry.Open(parent.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
-        BYTE data[1024];
+        BYTE data[kAdapterValueBytes];
         DWORD size = sizeof(data);
         RegQueryValueExW(entry.Get(), L"HardwareInformation.AdapterString", nullptr, nullptr, data, &size);
       }

@@ -21,22 +21,19 @@ constexpr const wchar_t kClassRoot9x[] = L"System\\CurrentControlSet\\Services\\
 constexpr const wchar_t kServiceRootNt[] = L"SYSTEM\\CurrentControlSet\\Services";
 constexpr const wchar_t kConfigManagerEnum[] = L"Config Manager\\Enum";
 
-// The values of each part, in the order they are read.
-struct DriverValue {
-  const wchar_t* name;
-  DeviceField DriverKeyFields::*field;
+// The values of each part, in the order they are read, and where each goes.
+template <class Fields>
+struct PartValue {
+  const wchar_t* name;  // null: the key's default value
+  DeviceField Fields::*field;
 };
-constexpr DriverValue kDriverValues[] = {
+constexpr PartValue<DeviceEntry> kClassValues[] = {{nullptr, &DeviceEntry::ClassDescription}};
+constexpr PartValue<DriverKeyFields> kDriverValues[] = {
     {L"DeviceDesc", &DriverKeyFields::DeviceDesc},     {L"DriverDate", &DriverKeyFields::DriverDate},
     {L"DriverVersion", &DriverKeyFields::DriverVersion}, {L"InfPath", &DriverKeyFields::InfPath},
     {L"ProviderName", &DriverKeyFields::ProviderName},
 };
-
-struct DeviceValue {
-  const wchar_t* name;
-  DeviceField DeviceKeyFields::*field;
-};
-constexpr DeviceValue kDeviceValues[] = {
+constexpr PartValue<DeviceKeyFields> kDeviceValues[] = {
     {L"ClassGUID", &DeviceKeyFields::ClassGUID}, {L"DeviceDesc", &DeviceKeyFields::DeviceDesc},
     {L"Driver", &DeviceKeyFields::Driver},       {L"Mfg", &DeviceKeyFields::Mfg},
     {L"Service", &DeviceKeyFields::Service},     {L"FriendlyName", &DeviceKeyFields::FriendlyName},
@@ -58,6 +55,17 @@ void StoreText(DeviceField& field, const std::wstring& text) {
 bool OpenSubkey(RegKey& key, const RegKey& parent, const wchar_t* path) {
   if (!parent || !*path) return false;
   return key.Open(parent.Get(), path, KEY_READ) == ERROR_SUCCESS;
+}
+
+// Opens |subkey| below |root| and reads each of |values| into its field of
+// |fields| (every field of a part is read, and each read clears its field
+// first); false, with |fields| as they were, when the key cannot be opened.
+template <class Fields, size_t N>
+bool ReadPart(const RegKey& root, const wchar_t* subkey, Fields& fields, const PartValue<Fields> (&values)[N]) {
+  RegKey key(root.source());
+  if (!OpenSubkey(key, root, subkey)) return false;
+  for (const PartValue<Fields>& value : values) ReadRegistryString(key, value.name, fields.*value.field);
+  return true;
 }
 
 // The parts that follow from an instance path; true when its key was read.
@@ -151,29 +159,15 @@ const RegKey& DeviceRoots::ClassRoot() {
 }
 
 bool ReadClassDescription(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* class_subkey) {
-  const RegKey& root = roots.ClassRoot();
-  RegKey key(root.source());
-  if (!OpenSubkey(key, root, class_subkey)) return false;
-  ReadRegistryString(key, nullptr, entry.ClassDescription);
-  return true;
+  return ReadPart(roots.ClassRoot(), class_subkey, entry, kClassValues);
 }
 
 bool ReadDriverKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* driver_subkey) {
-  const RegKey& root = roots.ClassRoot();
-  RegKey key(root.source());
-  if (!OpenSubkey(key, root, driver_subkey)) return false;
-  std::memset(&entry.DriverKeyInfo, 0, sizeof(entry.DriverKeyInfo));
-  for (const DriverValue& value : kDriverValues) ReadRegistryString(key, value.name, entry.DriverKeyInfo.*value.field);
-  return true;
+  return ReadPart(roots.ClassRoot(), driver_subkey, entry.DriverKeyInfo, kDriverValues);
 }
 
 bool ReadDeviceKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instance_path) {
-  const RegKey& root = roots.EnumRoot();
-  RegKey key(root.source());
-  if (!OpenSubkey(key, root, instance_path)) return false;
-  std::memset(&entry.DeviceKeyInfo, 0, sizeof(entry.DeviceKeyInfo));
-  for (const DeviceValue& value : kDeviceValues) ReadRegistryString(key, value.name, entry.DeviceKeyInfo.*value.field);
-  return true;
+  return ReadPart(roots.EnumRoot(), instance_path, entry.DeviceKeyInfo, kDeviceValues);
 }
 
 DWORD NextServiceWithDevices(ServiceCursor& cursor) {

@@ -1,9 +1,8 @@
 // CUserOrvanta::GetVideocardNameInfo and GetVRAMbyRegInfo: the Windows side of
 // the video card's name, and of its memory as the registry records it.
-#include "collectors/graphics/adapter_memory.h"
 #include "collectors/graphics/direct_draw.h"
 #include "collectors/graphics/directx_version.h"
-#include "collectors/graphics/videocard_name.h"
+#include "collectors/graphics/videocard.h"
 #include "collectors/user_orvanta.h"
 
 namespace orvanta {

@@ -2,10 +2,9 @@
 // matching, the CD-ROM name rule, the adapter search and the video card choice.
 #include <gtest/gtest.h>
 
-#include "collectors/graphics/adapter_memory.h"
-#include "collectors/graphics/videocard_name.h"
 #include "collectors/devices/device_reports.h"
 #include "collectors/devices/device_walk.h"
+#include "collectors/graphics/videocard.h"
 #include "tests/unit/fake_registry.h"
 
 namespace orvanta {

@@ -1,14 +1,30 @@
-// The video memory of a display adapter as its registry entry records it.
+// The video card: its name, from DirectDraw or the registry's Display devices,
+// and its memory as its registry entry records it.
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
+#include <string>
 
 #include "framework/reg_key.h"
 #include "framework/report_text.h"
 
 namespace orvanta {
+
+// DirectDraw's name for the default display adapter.
+class DisplayAdapterSource {
+ public:
+  virtual ~DisplayAdapterSource() = default;
+  // The adapter's description, empty when the adapter identifier cannot be
+  // read; nullopt when DirectDraw or its IDirectDraw4 interface cannot be had.
+  virtual std::optional<std::wstring> Describe() const = 0;
+};
+
+// The video card report's text. With DirectX newer than 5.0 (|directx_packed|
+// > 0x50000) and DirectDraw at hand, the one line DirectDraw gives;
+// otherwise the Display devices, one per line (see WriteDeviceListReport).
+CString VideocardName(DWORD directx_packed, const DisplayAdapterSource& directdraw, const RegistrySource& registry);
 
 // Looks for the adapter entry named |adapter_name| two levels below
 // "System\CurrentControlSet\Services", then below
@@ -31,7 +47,8 @@ CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size);
 bool SameAdapterName(const wchar_t* description, const wchar_t* name);
 
 // The registry video memory report: the memory size of the adapter that the
-// video card report names (its whole text), or "Unknown".
+// video card's name (its whole text, as VideocardName gives it) names, or
+// "Unknown".
 void WriteVRAMbyRegReport(CString& report, const RegistrySource& registry, const CString& videocard_report);
 
 }  // namespace orvanta

@@ -1,10 +1,16 @@
-#include "collectors/graphics/adapter_memory.h"
+#include "collectors/graphics/videocard.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "collectors/devices/device_reports.h"
 
 namespace orvanta {
 namespace {
+
+// DirectX 5.0, packed: DirectDraw names the adapter only on newer runtimes.
+constexpr DWORD kDirectX5 = 0x50000;
 
 constexpr DWORD kNameChars = 512;
 // The longest description and memory size values that are read; longer ones
@@ -51,6 +57,15 @@ void TrimmedRange(const wchar_t* text, const wchar_t** begin, const wchar_t** en
 }
 
 }  // namespace
+
+CString VideocardName(DWORD directx_packed, const DisplayAdapterSource& directdraw, const RegistrySource& registry) {
+  if (directx_packed > kDirectX5) {
+    if (const std::optional<std::wstring> description = directdraw.Describe()) return *description + L'\n';
+  }
+  CString display_devices;
+  WriteDeviceListReport(display_devices, registry, kDisplayClass);
+  return display_devices;
+}
 
 bool SameAdapterName(const wchar_t* description, const wchar_t* name) {
   const wchar_t *a_begin, *a_end, *b_begin, *b_end;

@@ -2,7 +2,6 @@
 
 #include <ddraw.h>
 #include <dsound.h>
-#include <dxdiag.h>
 #include <intrin.h>
 #include <shlwapi.h>
 #include <wbemcli.h>
@@ -19,9 +18,15 @@
 #include "framework/scoped_bstr.h"
 #include "framework/scoped_library.h"
 #include "framework/scoped_variant.h"
+#include "tests/raw_dxdiag.h"
 
 namespace orvanta::bench {
 namespace {
+
+// The name and data room that the device walk and the adapter search use.
+constexpr DWORD kServiceNameChars = 520;
+constexpr DWORD kAdapterNameChars = 512;
+constexpr DWORD kAdapterValueBytes = 1024;
 
 // Opens |path| and reads each of |names| once into a fixed buffer.
 bool ReadValues(const wchar_t* path, std::initializer_list<const wchar_t*> names) {
@@ -111,8 +116,8 @@ bool WalkServices() {
   if (root.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services", KEY_READ) != ERROR_SUCCESS)
     return false;
   for (DWORD index = 0;; ++index) {
-    wchar_t name[520];
-    DWORD length = 520;
+    wchar_t name[kServiceNameChars];
+    DWORD length = kServiceNameChars;
     if (RegEnumKeyExW(root.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
     RegKey service;
@@ -147,18 +152,18 @@ bool WalkAdapterEntries() {
        {L"System\\CurrentControlSet\\Services", L"System\\CurrentControlSet\\Control\\Video"}) {
     RegKey root;
     if (root.Open(HKEY_LOCAL_MACHINE, path, KEY_READ) != ERROR_SUCCESS) continue;
-    wchar_t name[512];
+    wchar_t name[kAdapterNameChars];
     for (DWORD index = 0;; ++index) {
-      DWORD length = 512;
+      DWORD length = kAdapterNameChars;
       if (SHEnumKeyExW(root.Get(), index, name, &length) != ERROR_SUCCESS) break;
       RegKey parent;
       if (parent.Open(root.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
       for (DWORD inner = 0;; ++inner) {
-        length = 512;
+        length = kAdapterNameChars;
         if (SHEnumKeyExW(parent.Get(), inner, name, &length) != ERROR_SUCCESS) break;
         RegKey entry;
         if (entry.Open(parent.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
-        BYTE data[1024];
+        BYTE data[kAdapterValueBytes];
         DWORD size = sizeof(data);
         RegQueryValueExW(entry.Get(), L"HardwareInformation.AdapterString", nullptr, nullptr, data, &size);
       }
@@ -256,20 +261,6 @@ bool CreateDirect3D10() {
   });
 }
 
-bool AskDxDiag() {
-  ComPtr<IDxDiagProvider> provider;
-  if (FAILED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                              provider.ReceiveVoid())))
-    return false;
-  DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};
-  if (FAILED(provider->Initialize(&params))) return false;
-  ComPtr<IDxDiagContainer> root, system;
-  if (FAILED(provider->GetRootContainer(root.Receive()))) return false;
-  if (FAILED(root->GetChildContainer(L"DxDiag_SystemInfo", system.Receive()))) return false;
-  ScopedVariant version;
-  return SUCCEEDED(system->GetProp(L"dwDirectXVersionMajor", version.Receive()));
-}
-
 bool QueryOperatingSystem() {
   ComPtr<IWbemLocator> locator;
   if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
@@ -321,7 +312,7 @@ constexpr Floor kFloors[] = {
     {"d3d9", "load d3d9.dll, Direct3DCreate9, GetDeviceCaps", Direct3D9Floor},
     {"d3d10_1", "load d3d10_1.dll, D3D10CreateDevice1 for four driver types at two levels", CreateDirect3D10_1},
     {"d3d10", "load d3d10.dll, D3D10CreateDevice for four driver types", CreateDirect3D10},
-    {"dxdiag", "DxDiag provider: Initialize, DxDiag_SystemInfo, one property", AskDxDiag},
+    {"dxdiag", "DxDiag provider: Initialize, DxDiag_SystemInfo, one property", testing::QueryDxDiagDirectly},
     {"dsenum", "load dsound.dll, DirectSoundEnumerateW", EnumerateSound},
     {"dscreate", "load dsound.dll, DirectSoundCreate, GetCaps", OpenSoundDevice},
     {"modes", "EnumDisplaySettingsW over every mode", ListDisplayModes},

@@ -91,28 +91,6 @@ struct Timing {
   int repeats = 0;
 };
 
-// Times |call| once on its own, then |repeats| more times.
-template <class Call>
-Timing Time(Call&& call, int repeats) {
-  Timing timing;
-  double start = Now();
-  call();
-  timing.first = Now() - start;
-  std::vector<double> samples;
-  for (int i = 0; i < repeats; ++i) {
-    start = Now();
-    call();
-    samples.push_back(Now() - start);
-  }
-  std::sort(samples.begin(), samples.end());
-  timing.repeats = repeats;
-  if (!samples.empty()) {
-    timing.median = samples[samples.size() / 2];
-    timing.p95 = samples[std::min(samples.size() - 1, (samples.size() * 95 + 99) / 100 - 1)];
-  }
-  return timing;
-}
-
 Timing Summary(std::vector<double> samples, double first) {
   Timing timing;
   timing.first = first;
@@ -123,6 +101,21 @@ Timing Summary(std::vector<double> samples, double first) {
     timing.p95 = samples[std::min(samples.size() - 1, (samples.size() * 95 + 99) / 100 - 1)];
   }
   return timing;
+}
+
+// Times |call| once on its own, then |repeats| more times.
+template <class Call>
+Timing Time(Call&& call, int repeats) {
+  double start = Now();
+  call();
+  const double first = Now() - start;
+  std::vector<double> samples;
+  for (int i = 0; i < repeats; ++i) {
+    start = Now();
+    call();
+    samples.push_back(Now() - start);
+  }
+  return Summary(std::move(samples), first);
 }
 
 // Fewer repeats for slow calls, so that a run stays within minutes.
@@ -194,26 +187,11 @@ const OrvantaMethod& MethodOf(DISPID id) {
   return kOrvantaMethods[0];
 }
 
-int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
-  if (FAILED(CoInitialize(nullptr))) return 2;
-  ScopedLibrary module(ocx_path);
-  using ServerFn = HRESULT(WINAPI*)();
-  auto register_server = module.Find<ServerFn>("DllRegisterServer");
-  if (!register_server || FAILED(register_server())) {
-    std::fprintf(stderr, "cannot register the control\n");
-    return 2;
-  }
-  ComPtr<IDispatch> control;
-  if (FAILED(CoCreateInstance(CLSID_Orvanta, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.ReceiveVoid()))) {
-    std::fprintf(stderr, "cannot create the control\n");
-    return 2;
-  }
+using FloorTimings = std::map<std::string, Timing>;
 
-  FILE* out = _wfopen(output_path, L"w");
-  if (!out) return 2;
-
-  // Floors: each raw call sequence, first time and warm.
-  std::map<std::string, Timing> floors;
+// Each floor's raw call sequence, first time and warm.
+FloorTimings TimeFloors() {
+  FloorTimings floors;
   for (const Floor& floor : Floors()) {
     bool available = true;
     const Timing first = Time([&] { available = floor.run(); }, 0);
@@ -222,12 +200,52 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
     floors[floor.name] = timing;
     if (!available) std::fprintf(stderr, "floor %s: not available here\n", floor.name);
   }
-  auto floor_sum = [&](const std::vector<const char*>& names, bool first) {
-    double sum = 0;
-    for (const char* name : names) sum += first ? floors[name].first : floors[name].median;
-    return sum;
-  };
+  return floors;
+}
 
+// What the method table leaves for the sections after it.
+struct MethodTimes {
+  double floor_total = 0;                // the warm floors of every method
+  std::map<DISPID, double> first_calls;  // each method's first call
+};
+
+// The sum of |names|' floors: their medians, or their first calls.
+double FloorSum(FloorTimings& floors, const std::vector<const char*>& names, bool first) {
+  double sum = 0;
+  for (const char* name : names) sum += first ? floors[name].first : floors[name].median;
+  return sum;
+}
+
+// One method's row: the method and its floor, timed in turn, so that a change
+// in the load of a shared machine weighs on both alike.
+void WriteMethodRow(FILE* out, IDispatch* control, const MethodFloor& row, FloorTimings& floors,
+                    MethodTimes& times) {
+  std::wstring answer;
+  const Timing first = Time([&] { answer = CallText(control, row.id); }, 0);
+  std::vector<double> method_samples, floor_samples;
+  for (int i = RepeatsFor(std::max(first.first, FloorSum(floors, row.warm, true))); i > 0; --i) {
+    double start = Now();
+    CallText(control, row.id);
+    method_samples.push_back(Now() - start);
+    start = Now();
+    for (const char* name : row.warm) FindFloor(name)->run();
+    floor_samples.push_back(Now() - start);
+  }
+  const Timing timing = Summary(method_samples, first.first);
+  times.first_calls[row.id] = first.first;
+  const double floor = Summary(floor_samples, 0).median;
+  times.floor_total += floor;
+  // No ratio where the floor is too small to time or the report is empty.
+  const double ratio = floor > 0.05 && !answer.empty() ? timing.median / floor : 0;
+  std::fprintf(out, "| %ld | %ls | %.2f | %.3f | %.3f | %d | %.3f", static_cast<long>(row.id),
+               MethodOf(row.id).type_library_name, timing.first, timing.median, timing.p95, timing.repeats, floor);
+  if (!row.first.empty()) std::fprintf(out, " (%.1f)", FloorSum(floors, row.first, true));
+  std::fprintf(out, " | %s | %s | %s |\n", ratio > 0 ? (std::to_string(ratio).substr(0, 4) + "x").c_str() : "-",
+               emulated ? "-" : timing.p95 < 20 ? "yes" : "no", Narrow(answer).c_str());
+}
+
+// The table of methods, each timed in turn with its floor.
+MethodTimes WriteMethodTable(FILE* out, IDispatch* control, FloorTimings& floors) {
   if (emulated)
     std::fprintf(out,
                  "## Methods: the 32-bit file, emulated\n\nThe 32-bit ORVANTA.OCX under 32-bit Wine in the 32-bit "
@@ -242,36 +260,12 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
                "(first-call floor in brackets where it differs).\n\n");
   std::fprintf(out, "| id | method | first | median | p95 | repeats | floor | ratio | p95 < 20 | answer |\n");
   std::fprintf(out, "|---:|---|---:|---:|---:|---:|---:|---:|---|---|\n");
-  double floor_total = 0;
-  std::map<DISPID, double> method_first;
-  for (const MethodFloor& row : kMethodFloors) {
-    const OrvantaMethod& method = MethodOf(row.id);
-    std::wstring answer;
-    const Timing first = Time([&] { answer = CallText(control.Get(), row.id); }, 0);
-    // The method and its floor take turns, so that a change in the load of a
-    // shared machine weighs on both alike.
-    std::vector<double> method_samples, floor_samples;
-    for (int i = RepeatsFor(std::max(first.first, floor_sum(row.warm, true))); i > 0; --i) {
-      double start = Now();
-      CallText(control.Get(), row.id);
-      method_samples.push_back(Now() - start);
-      start = Now();
-      for (const char* name : row.warm) FindFloor(name)->run();
-      floor_samples.push_back(Now() - start);
-    }
-    const Timing timing = Summary(method_samples, first.first);
-    method_first[row.id] = first.first;
-    const double floor = Summary(floor_samples, 0).median;
-    floor_total += floor;
-    // No ratio where the floor is too small to time or the report is empty.
-    const double ratio = floor > 0.05 && !answer.empty() ? timing.median / floor : 0;
-    std::fprintf(out, "| %ld | %ls | %.2f | %.3f | %.3f | %d | %.3f", static_cast<long>(row.id),
-                 method.type_library_name, timing.first, timing.median, timing.p95, timing.repeats, floor);
-    if (!row.first.empty()) std::fprintf(out, " (%.1f)", floor_sum(row.first, true));
-    std::fprintf(out, " | %s | %s | %s |\n", ratio > 0 ? (std::to_string(ratio).substr(0, 4) + "x").c_str() : "-",
-                 emulated ? "-" : timing.p95 < 20 ? "yes" : "no", Narrow(answer).c_str());
-  }
+  MethodTimes times;
+  for (const MethodFloor& row : kMethodFloors) WriteMethodRow(out, control, row, floors, times);
+  return times;
+}
 
+void WriteFloorTable(FILE* out, FloorTimings& floors) {
   std::fprintf(out, "\n## Platform floors%s\n\n| floor | calls | first | median | p95 |\n|---|---|---:|---:|---:|\n",
                emulated ? ": the 32-bit file, emulated (milliseconds under emulation)" : "");
   for (const Floor& floor : Floors()) {
@@ -279,32 +273,28 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
     std::fprintf(out, "| %s | %s | %.2f | %.3f | %.3f |\n", floor.name, floor.calls, timing.first, timing.median,
                  timing.p95);
   }
+}
 
-  if (emulated) {
-    std::fclose(out);
-    control.Reset();
-    if (auto unregister = module.Find<ServerFn>("DllUnregisterServer")) unregister();
-    CoUninitialize();
-    return 0;
-  }
-
-  // The clock measurement against the counter's own rate.
+// The clock measurement against the counter's own rate.
+void WriteClockTable(FILE* out, IDispatch* control) {
   const double counter_mhz = CounterMegahertz(2000);
   std::fprintf(out, "\n## Clock\n\n| run | GetCPUFrequency | ms | counter rate | error |\n|---:|---|---:|---:|---:|\n");
   for (int run = 1; run <= 3; ++run) {
     std::wstring answer;
-    const Timing timing = Time([&] { answer = CallText(control.Get(), kClock); }, 0);
+    const Timing timing = Time([&] { answer = CallText(control, kClock); }, 0);
     const double reported = _wtof(answer.c_str());
     std::fprintf(out, "| %d | %s | %.0f | %.1f MHz | %+.3f%% |\n", run, Narrow(answer).c_str(), timing.first,
                  counter_mhz, counter_mhz > 0 ? (reported - counter_mhz) * 100.0 / counter_mhz : 0.0);
   }
+}
 
-  // The whole survey: every method but the About box, in table order.
+// The whole survey: every method but the About box, in table order.
+void WriteSurveyTable(FILE* out, IDispatch* control, double floor_total) {
   std::vector<double> surveys;
   for (int run = 0; run < 3; ++run) {
     const double start = Now();
     for (const OrvantaMethod& method : kOrvantaMethods) {
-      if (method.id != DISPID_ABOUTBOX) CallText(control.Get(), method.id);
+      if (method.id != DISPID_ABOUTBOX) CallText(control, method.id);
     }
     surveys.push_back(Now() - start);
   }
@@ -314,8 +304,10 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
                "\n## Whole survey\n\n| median of 3 | floors + 2000 ms clock | ratio |\n|---:|---:|---:|\n"
                "| %.0f ms | %.0f ms | %.2fx |\n",
                surveys[1], survey_floor, surveys[1] / survey_floor);
+}
 
-  // Peers: the tools a user would run for the same facts.
+// Peers: the tools a user would run for the same facts.
+void WritePeerTable(FILE* out, IDispatch* control, std::map<DISPID, double>& first_calls) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring dxdiag_file = std::wstring(temp) + L"orvanta_bench_dxdiag.txt";
@@ -341,20 +333,58 @@ int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
   for (const Peer& peer : peers) {
     if (!peer_times.count(peer.command)) peer_times[peer.command] = MedianPeer(peer.command, 3);
     const double peer_ms = peer_times[peer.command];
-    const Timing ours = Time([&] { CallText(control.Get(), peer.id); }, 10);
-    const double first = method_first[peer.id];
+    const Timing ours = Time([&] { CallText(control, peer.id); }, 10);
+    const double first = first_calls[peer.id];
     std::fprintf(out, "| %s | `%ls` | %.0f | %ls | %.3f | %.3f | %.0fx | %.0fx |\n", peer.fact,
                  peer.id == 6 || peer.id == 7 ? L"dxdiag /t" : peer.command, peer_ms,
                  MethodOf(peer.id).type_library_name, first, ours.median, first > 0.001 ? peer_ms / first : 0,
                  ours.median > 0.001 ? peer_ms / ours.median : 0);
   }
   DeleteFileW(dxdiag_file.c_str());
-  std::fclose(out);
+}
 
+// Every section in order; emulated, the method and floor tables only.
+void WriteSections(FILE* out, IDispatch* control) {
+  FloorTimings floors = TimeFloors();
+  MethodTimes methods = WriteMethodTable(out, control, floors);
+  WriteFloorTable(out, floors);
+  if (emulated) return;
+  WriteClockTable(out, control);
+  WriteSurveyTable(out, control, methods.floor_total);
+  WritePeerTable(out, control, methods.first_calls);
+}
+
+// Registers the control from |ocx_path|, measures it into |output_path| and
+// unregisters it. 0, or 2 when the control cannot be registered or made, or
+// the output cannot be written.
+int MeasureControl(const wchar_t* output_path, const wchar_t* ocx_path) {
+  using ServerFn = HRESULT(WINAPI*)();
+  ScopedLibrary module(ocx_path);
+  auto register_server = module.Find<ServerFn>("DllRegisterServer");
+  if (!register_server || FAILED(register_server())) {
+    std::fprintf(stderr, "cannot register the control\n");
+    return 2;
+  }
+  int status = 2;
+  ComPtr<IDispatch> control;
+  if (FAILED(CoCreateInstance(CLSID_Orvanta, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.ReceiveVoid()))) {
+    std::fprintf(stderr, "cannot create the control\n");
+  } else if (FILE* out = _wfopen(output_path, L"w")) {
+    WriteSections(out, control.Get());
+    const bool written = !std::ferror(out);
+    if (std::fclose(out) == 0 && written) status = 0;
+    else std::fprintf(stderr, "cannot write %ls\n", output_path);
+  }
   control.Reset();
   if (auto unregister = module.Find<ServerFn>("DllUnregisterServer")) unregister();
+  return status;
+}
+
+int Run(const wchar_t* output_path, const wchar_t* ocx_path) {
+  if (FAILED(CoInitialize(nullptr))) return 2;
+  const int status = MeasureControl(output_path, ocx_path);
   CoUninitialize();
-  return 0;
+  return status;
 }
 
 }  // namespace

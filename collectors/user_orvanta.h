@@ -13,11 +13,6 @@ class CUserOrvanta {
   CUserOrvanta& operator=(const CUserOrvanta&) = delete;
   virtual ~CUserOrvanta() = default;
 
-  // Memory and drives (collectors/processor/memory_drive.cpp).
-  void GetMemoryInfo(CString& report);
-  void GetDriveInfo(CString& report);
-  void GetSystemDriveInfo(CString& report);
-
   // Processor (collectors/processor/cpu_collectors.cpp, cpuid_live.cpp).
   void GetCPUInfo(CString& report);
   void GetCPUCount(CString& report);
@@ -25,14 +20,19 @@ class CUserOrvanta {
   void GetCPUFrequency(CString& report);
   void GetCPUNameInfo(CString& report);
 
-  // System model (collectors/processor/system_model.cpp).
+  // Memory and drives (collectors/machine/memory_drive_collectors.cpp) and
+  // the system model (collectors/machine/system_model.cpp).
+  void GetMemoryInfo(CString& report);
+  void GetDriveInfo(CString& report);
+  void GetSystemDriveInfo(CString& report);
   void GetSystemModelInfo(CString& report);
 
   // Sound (collectors/sound/sound_collectors.cpp).
   void GetSoundcardInfo(CString& report);
   void GetSamplingFrequencyInfo(CString& report);
 
-  // Graphics and DirectX (collectors/graphics/).
+  // Graphics and DirectX (collectors/graphics/, the video card's name and its
+  // registry memory in videocard_collectors.cpp).
   void GetDirectXInfo(CString& report);
   void GetVertexShaderVersion(CString& report);
   void GetPixelShaderVersion(CString& report);
@@ -42,16 +42,15 @@ class CUserOrvanta {
   void GetVRAMInfo(CString& report);
   void GetALLVRAMInfo(CString& report);
   void GetVideoDriverInfo(CString& report);
-
-  // Devices from the registry and the registry's video memory
-  // (collectors/devices/device_collectors.cpp).
-  void GetDriverInfo(CString& report);
   void GetVideocardNameInfo(CString& report);
+  void GetVRAMbyRegInfo(CString& report);
+
+  // Devices from the registry (collectors/devices/device_collectors.cpp).
+  void GetDriverInfo(CString& report);
   void GetMediaInfo(CString& report);
   void GetNetInfo(CString& report);
   void GetModemInfo(CString& report);
   void GetCDROMInfo(CString& report);
-  void GetVRAMbyRegInfo(CString& report);
 };
 
 // A collector as the dispatch table names it.

@@ -1,13 +1,12 @@
 // The module's entry points and its table of classes.
 #include <olectl.h>
 
-#include <new>
-
 #include "control/orvanta_ctrl.h"
 #include "control/orvanta_idl.h"
 #include "control/prop_page.h"
 #include "control/registration.h"
 #include "framework/class_factory.h"
+#include "framework/results.h"
 
 namespace orvanta {
 namespace {
@@ -27,19 +26,6 @@ HRESULT UpdateClasses(bool do_register) {
   return S_OK;
 }
 
-// The system calls the entry points: running out of memory in them (the
-// registry paths are built as strings) ends the call, never the caller.
-template <class Work>
-HRESULT Guarded(Work work) noexcept {
-  try {
-    return work();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
 }  // namespace
 }  // namespace orvanta
 
@@ -49,15 +35,17 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 
 STDAPI DllCanUnloadNow() { return orvanta::ModuleState::CanUnload() ? S_OK : S_FALSE; }
 
+// Registration builds its registry paths as strings: running out of memory
+// there ends the call, never the caller.
 STDAPI DllRegisterServer() {
-  return orvanta::Guarded([] {
+  return orvanta::GuardedResult([] {
     if (FAILED(orvanta::RegisterTypeLibrary())) return SELFREG_E_TYPELIB;
     return orvanta::UpdateClasses(true);
   });
 }
 
 STDAPI DllUnregisterServer() {
-  return orvanta::Guarded([] {
+  return orvanta::GuardedResult([] {
     if (FAILED(orvanta::UnregisterTypeLibrary())) return SELFREG_E_TYPELIB;
     return orvanta::UpdateClasses(false);
   });

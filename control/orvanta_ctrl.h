@@ -6,9 +6,11 @@
 
 namespace orvanta {
 
-// OLEMISC bits: set client site first, invisible at run time, activate when
-// visible, inside-out, can't link inside, recompose on resize.
-inline constexpr DWORD kOrvantaMiscStatus = 0x20591;
+// What the control tells its container of itself (0x20591): invisible when
+// the host runs its page, so that it paints only in a design-mode host.
+inline constexpr DWORD kOrvantaMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME |
+                                            OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
+                                            OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 
 // The type library is written for, and registered under, English (United States).
 inline constexpr LCID kTypeLibraryLocale = 0x0409;

@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-#include <new>
 #include <span>
 
 #include "framework/module.h"
+#include "framework/results.h"
 
 namespace orvanta {
 
@@ -74,11 +74,11 @@ HRESULT CreateComObject(REFIID iid, void** out, Args&&... args) {
   if (!out) return E_POINTER;
   *out = nullptr;
   Object* object = nullptr;
-  try {
+  const HRESULT created = GuardedResult([&] {
     object = new Object(static_cast<Args&&>(args)...);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+    return S_OK;
+  });
+  if (FAILED(created)) return created;
   const HRESULT hr = object->QueryInterface(iid, out);
   object->Release();
   return hr;

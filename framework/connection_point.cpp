@@ -1,6 +1,7 @@
 #include "framework/connection_point.h"
 
 #include "framework/enumerator.h"
+#include "framework/results.h"
 
 namespace orvanta {
 namespace {
@@ -48,11 +49,11 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (!sink) return E_POINTER;
   ComPtr<IUnknown> connection;
   if (FAILED(sink->QueryInterface(iid_, connection.ReceiveVoid()))) return CONNECT_E_CANNOTCONNECT;
-  try {
+  const HRESULT held = GuardedResult([&] {
     sinks_.push_back({next_cookie_, std::move(connection)});
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+    return S_OK;
+  });
+  if (FAILED(held)) return held;
   *cookie = next_cookie_++;
   return S_OK;
 }
@@ -70,14 +71,12 @@ STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  try {
+  return GuardedResult([&] {
     std::vector<CONNECTDATA> connections;
     for (const Sink& sink : sinks_) connections.push_back({sink.sink.Get(), sink.cookie});
     return CreateComObject<ConnectionEnumerator>(IID_IEnumConnections, reinterpret_cast<void**>(out),
                                                  std::span<const CONNECTDATA>(connections));
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 HRESULT CreateConnectionPointEnumerator(std::span<IConnectionPoint* const> points,

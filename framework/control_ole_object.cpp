@@ -2,7 +2,6 @@
 // extents, ambient properties and the property sheet.
 #include <olectl.h>
 
-#include <new>
 #include <span>
 
 #include "framework/control.h"
@@ -100,12 +99,8 @@ STDMETHODIMP CControl::EnumVerbs(IEnumOLEVERB** out) {
       {OLEIVERB_PROPERTIES, const_cast<LPOLESTR>(identity_.properties_verb), MF_STRING | MF_ENABLED,
        OLEVERBATTRIB_ONCONTAINERMENU},
   };
-  try {
-    return CreateComObject<VerbEnumerator>(IID_IEnumOLEVERB, reinterpret_cast<void**>(out),
-                                           std::span<const OLEVERB>(verbs));
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  return CreateComObject<VerbEnumerator>(IID_IEnumOLEVERB, reinterpret_cast<void**>(out),
+                                         std::span<const OLEVERB>(verbs));
 }
 
 STDMETHODIMP CControl::Update() { return S_OK; }

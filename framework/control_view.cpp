@@ -1,9 +1,8 @@
 // CControl: IViewObject2, the view that containers draw without activating
 // the control (design-mode painting, printing, snapshots).
 #include "framework/control.h"
+#include "framework/results.h"
 #include "framework/scoped_dc.h"
-
-#include <new>
 
 namespace orvanta {
 
@@ -16,14 +15,10 @@ STDMETHODIMP CControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC
   const RECT rect = {bounds->left, bounds->top, bounds->right, bounds->bottom};
   SavedDcState saved(dc);
   IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
-  try {
+  return GuardedResult([&] {
     OnDraw(dc, rect);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-  return S_OK;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** out) {

@@ -5,7 +5,8 @@
 #include <windows.h>
 
 #include <iterator>
-#include <new>
+
+#include "framework/results.h"
 
 namespace orvanta {
 
@@ -58,8 +59,8 @@ void FillExcepInfo(EXCEPINFO* info, HRESULT scode, const wchar_t* source);
 
 // Runs |call| and returns what Invoke answers for it: S_OK when it returns, the
 // error's own code for an AutomationError, and DISP_E_EXCEPTION with |info|
-// filled for any other exception (E_OUTOFMEMORY for an allocation failure,
-// E_UNEXPECTED otherwise). No exception leaves this function.
+// filled with ResultOfException() for any other exception. No exception
+// leaves this function.
 template <class Call>
 HRESULT InvokeGuarded(EXCEPINFO* info, const wchar_t* source, Call&& call) noexcept {
   try {
@@ -67,11 +68,8 @@ HRESULT InvokeGuarded(EXCEPINFO* info, const wchar_t* source, Call&& call) noexc
     return S_OK;
   } catch (const AutomationError& error) {
     return error.code();
-  } catch (const std::bad_alloc&) {
-    FillExcepInfo(info, E_OUTOFMEMORY, source);
-    return DISP_E_EXCEPTION;
   } catch (...) {
-    FillExcepInfo(info, E_UNEXPECTED, source);
+    FillExcepInfo(info, ResultOfException(), source);
     return DISP_E_EXCEPTION;
   }
 }

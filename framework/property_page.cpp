@@ -1,8 +1,7 @@
 #include "framework/property_page.h"
 
-#include <new>
-
 #include "framework/module.h"
+#include "framework/results.h"
 
 namespace orvanta {
 
@@ -65,14 +64,12 @@ STDMETHODIMP CPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
 
 STDMETHODIMP CPropertyPage::SetObjects(ULONG count, IUnknown** objects) {
   if (count && !objects) return E_POINTER;
-  try {
+  return GuardedResult([&] {
     std::vector<ComPtr<IUnknown>> held;
     for (ULONG i = 0; i < count; ++i) held.push_back(ComPtr<IUnknown>::Share(objects[i]));
     objects_ = std::move(held);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-  return S_OK;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CPropertyPage::Show(UINT command) {

@@ -14,7 +14,13 @@ class LiveRegistrySource : public RegistrySource {
   LONG Open(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const override {
     return RegOpenKeyExW(parent, path, 0, access, key);
   }
+  LONG Create(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const override {
+    return RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key, nullptr);
+  }
   void Close(HKEY key) const override { RegCloseKey(key); }
+  LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) const override {
+    return RegSetValueExW(key, name, 0, type, data, size);
+  }
   LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const override {
     return RegQueryValueExW(key, name, nullptr, type, data, size);
   }
@@ -34,42 +40,39 @@ const LiveRegistrySource kLiveRegistry;
 const RegistrySource& LiveRegistry() { return kLiveRegistry; }
 
 LONG RegKey::Open(HKEY parent, const wchar_t* path, REGSAM access) {
-  Reset();
-  HKEY key = nullptr;
-  const LONG status = source_->Open(parent, path, access, &key);
-  if (status == ERROR_SUCCESS) key_ = key;
-  return status;
+  return Hold(&RegistrySource::Open, parent, path, access);
 }
 
 LONG RegKey::Create(HKEY parent, const wchar_t* path, REGSAM access) {
+  return Hold(&RegistrySource::Create, parent, path, access);
+}
+
+LONG RegKey::Hold(KeyCall call, HKEY parent, const wchar_t* path, REGSAM access) {
   Reset();
-  source_ = &LiveRegistry();
   HKEY key = nullptr;
-  LONG status = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                nullptr, &key, nullptr);
+  const LONG status = (source_->*call)(parent, path, access, &key);
   if (status == ERROR_SUCCESS) key_ = key;
   return status;
 }
 
 LONG RegKey::WriteString(const wchar_t* name, const std::wstring& value) const {
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                        bytes);
+  return source_->SetValue(key_, name, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
 }
 
-LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) const {
+LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data, DWORD max_bytes) const {
   // Most values fit the first buffer, so one call reads them; a larger one
   // answers ERROR_MORE_DATA with its size, and a value that grows between the
   // calls is asked for again.
   constexpr DWORD kFirstBuffer = 256;
-  std::vector<BYTE> buffer(kFirstBuffer);
+  std::vector<BYTE> buffer(std::min(kFirstBuffer, max_bytes));
   for (;;) {
     DWORD size = static_cast<DWORD>(buffer.size());
     DWORD read_type = REG_NONE;
     const LONG status = QueryValue(name, &read_type, buffer.data(), &size);
-    if (status == ERROR_MORE_DATA) {
+    if (status == ERROR_MORE_DATA && buffer.size() < max_bytes) {
       // Always larger than before, even if the size answered is not.
-      buffer.assign(std::max<size_t>(size, buffer.size() * 2), 0);
+      buffer.assign(std::min<size_t>(std::max<size_t>(size, buffer.size() * 2), max_bytes), 0);
       continue;
     }
     if (status != ERROR_SUCCESS) return status;
@@ -80,20 +83,14 @@ LONG RegKey::ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data
   }
 }
 
-std::wstring TextFromRegistryData(const BYTE* data, size_t size) {
-  std::wstring text(size / sizeof(wchar_t), L'\0');
-  std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
-  text.resize(std::wcslen(text.c_str()));
-  for (size_t i = 0; i < text.size(); ++i) {
-    const bool high = text[i] >= 0xd800 && text[i] <= 0xdbff;
-    const bool low = text[i] >= 0xdc00 && text[i] <= 0xdfff;
-    if (high && i + 1 < text.size() && text[i + 1] >= 0xdc00 && text[i + 1] <= 0xdfff) {
-      ++i;  // a whole pair
-    } else if (high || low) {
-      text[i] = 0xfffd;
-    }
-  }
-  return text;
+LONG RegKey::ReadText(const wchar_t* name, DWORD* type, std::wstring* text, DWORD max_bytes) const {
+  std::vector<BYTE> data;
+  const LONG status = ReadValue(name, type, &data, max_bytes);
+  if (status != ERROR_SUCCESS) return status;
+  text->assign(data.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(text->data(), data.data(), text->size() * sizeof(wchar_t));
+  text->resize(std::wcslen(text->c_str()));
+  return ERROR_SUCCESS;
 }
 
 LONG DeleteKeyTree(HKEY parent, const wchar_t* path) {

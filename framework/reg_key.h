@@ -1,4 +1,4 @@
-// The registry as this module reads it. Every read goes through a
+// The registry as this module reads and writes it. Every call goes through a
 // RegistrySource: LiveRegistry() is this machine's registry, and tests hand
 // the reports a registry of their own. RegKey owns one key opened through a
 // source and closes it there.
@@ -12,14 +12,19 @@
 
 namespace orvanta {
 
-// The registry functions that reading needs. Each returns the registry's own
-// status (ERROR_SUCCESS on success) and works on caller-owned buffers.
+// The registry functions that the module needs. Each returns the registry's
+// own status (ERROR_SUCCESS on success) and works on caller-owned buffers.
 class RegistrySource {
  public:
   virtual ~RegistrySource() = default;
   // RegOpenKeyExW. A null |path| opens the predefined key |parent| itself.
   virtual LONG Open(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const = 0;
+  // RegCreateKeyExW, non-volatile: opens |path|, creating the missing keys on
+  // the way.
+  virtual LONG Create(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const = 0;
   virtual void Close(HKEY key) const = 0;
+  // RegSetValueExW.
+  virtual LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) const = 0;
   // RegQueryValueExW: |data| may be null to ask only the type and size.
   virtual LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const = 0;
   // RegEnumKeyExW: |chars| holds the room in |name|, terminating zero included.
@@ -54,8 +59,7 @@ class RegKey {
 
   // Closes the held key, then opens |parent|\|path| (null: |parent| itself).
   LONG Open(HKEY parent, const wchar_t* path, REGSAM access);
-  // Opens |path| in this machine's registry, creating the missing keys on the
-  // way.
+  // The same, creating the missing keys on the way.
   LONG Create(HKEY parent, const wchar_t* path, REGSAM access);
 
   HKEY Get() const { return key_; }
@@ -75,25 +79,30 @@ class RegKey {
   LONG EnumValue(DWORD index, wchar_t* name, DWORD* chars, DWORD* type, BYTE* data, DWORD* size) const {
     return source_->EnumValue(key_, index, name, chars, type, data, size);
   }
-  // Reads a value's type and all of its data, however long; a value that
-  // grows between the size query and the read is read again.
-  LONG ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) const;
+  // Reads a value's type and all of its data; a value that grows between the
+  // size query and the read is read again. A value of more than |max_bytes|
+  // bytes is not read: ERROR_MORE_DATA, as a buffer of that size answers.
+  LONG ReadValue(const wchar_t* name, DWORD* type, std::vector<BYTE>* data,
+                 DWORD max_bytes = kAnyValueSize) const;
+  // The same, the data taken as UTF-16 text as stored: up to the first zero
+  // character or the end of the data, whichever comes first; a trailing odd
+  // byte is not a character and is left out. Every text the module reads
+  // from the registry is read here.
+  LONG ReadText(const wchar_t* name, DWORD* type, std::wstring* text, DWORD max_bytes = kAnyValueSize) const;
 
-  // Writes |value| as REG_SZ under |name| (null: the key's default value) of
-  // a key of this machine's registry.
+  // Writes |value| as REG_SZ under |name| (null: the key's default value).
   LONG WriteString(const wchar_t* name, const std::wstring& value) const;
 
+  static constexpr DWORD kAnyValueSize = 0xFFFFFFFF;
+
  private:
+  // Closes the held key, then holds the key that |call| opens, if it does.
+  using KeyCall = LONG (RegistrySource::*)(HKEY, const wchar_t*, REGSAM, HKEY*) const;
+  LONG Hold(KeyCall call, HKEY parent, const wchar_t* path, REGSAM access);
+
   const RegistrySource* source_ = &LiveRegistry();
   HKEY key_ = nullptr;
 };
-
-// Registry data taken as UTF-16 text: up to the first zero character or the
-// end of the data, whichever comes first. A trailing odd byte is not a
-// character and is left out. A surrogate without its partner (binary data
-// read as text, or a pair cut by a size limit) becomes U+FFFD, so that the
-// text is always well-formed UTF-16.
-std::wstring TextFromRegistryData(const BYTE* data, size_t size);
 
 // Removes |path| below |parent| with all its subkeys and values.
 LONG DeleteKeyTree(HKEY parent, const wchar_t* path);

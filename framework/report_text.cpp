@@ -62,6 +62,17 @@ std::wstring TrimLeadingWhiteSpace(const std::wstring& text) {
   return text.substr(start);
 }
 
+std::wstring WellFormedText(std::wstring text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i + 1 < text.size() && IS_SURROGATE_PAIR(text[i], text[i + 1])) {
+      ++i;  // a whole pair
+    } else if (IS_HIGH_SURROGATE(text[i]) || IS_LOW_SURROGATE(text[i])) {
+      text[i] = 0xfffd;
+    }
+  }
+  return text;
+}
+
 std::wstring WideFromThreadAnsi(const char* text, size_t capacity) {
   size_t length = 0;
   while (length < capacity && text[length] != '\0') ++length;

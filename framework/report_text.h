@@ -25,6 +25,11 @@ bool IsWhiteSpace(wchar_t c);
 // |text| without its leading white space.
 std::wstring TrimLeadingWhiteSpace(const std::wstring& text);
 
+// |text| with every surrogate that lacks its partner (binary data read as
+// text, or a pair cut by a size limit) replaced by U+FFFD, so that the text is
+// well-formed UTF-16.
+std::wstring WellFormedText(std::wstring text);
+
 // Narrow text from a platform record (a DirectDraw or Direct3D description or
 // driver name) as wide text, through the thread's ANSI code page. Reads at
 // most |capacity| bytes, so a record whose text fills it without a

@@ -5,46 +5,31 @@
 
 #include <new>
 #include <string_view>
-#include <utility>
+
+#include "framework/scoped_generic.h"
 
 namespace orvanta {
 
-class ScopedBstr {
+struct BstrTraits {
+  using Type = BSTR;
+  static BSTR Invalid() { return nullptr; }
+  static void Free(BSTR bstr) { SysFreeString(bstr); }
+};
+
+class ScopedBstr : public ScopedGeneric<BstrTraits> {
  public:
+  // Adopts a BSTR.
+  using ScopedGeneric::ScopedGeneric;
   ScopedBstr() = default;
-  // Adopts |bstr|.
-  explicit ScopedBstr(BSTR bstr) : bstr_(bstr) {}
   // Copies |text| with its exact length (embedded zeros included); throws
   // std::bad_alloc when the string cannot be allocated.
-  explicit ScopedBstr(std::wstring_view text) {
-    bstr_ = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (!bstr_) throw std::bad_alloc();
-  }
-  ScopedBstr(ScopedBstr&& other) noexcept : bstr_(other.Release()) {}
-  ScopedBstr& operator=(ScopedBstr&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  ScopedBstr(const ScopedBstr&) = delete;
-  ScopedBstr& operator=(const ScopedBstr&) = delete;
-  ~ScopedBstr() { Reset(); }
-
-  BSTR Get() const { return bstr_; }
-  UINT Length() const { return SysStringLen(bstr_); }
-  std::wstring_view View() const { return {bstr_ ? bstr_ : L"", Length()}; }
-
-  void Reset(BSTR bstr = nullptr) {
-    BSTR old = std::exchange(bstr_, bstr);
-    if (old) SysFreeString(old);
-  }
-  [[nodiscard]] BSTR Release() { return std::exchange(bstr_, nullptr); }
-  BSTR* Receive() {
-    Reset();
-    return &bstr_;
+  explicit ScopedBstr(std::wstring_view text)
+      : ScopedGeneric(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+    if (!Get()) throw std::bad_alloc();
   }
 
- private:
-  BSTR bstr_ = nullptr;
+  UINT Length() const { return SysStringLen(Get()); }
+  std::wstring_view View() const { return {Get() ? Get() : L"", Length()}; }
 };
 
 }  // namespace orvanta

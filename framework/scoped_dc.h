@@ -1,9 +1,9 @@
-// Holders for device contexts and GDI objects.
+// Holders for device contexts.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "framework/scoped_generic.h"
 
 namespace orvanta {
 
@@ -38,100 +38,14 @@ class PaintDc {
   HDC dc_;
 };
 
-// A memory device context from CreateCompatibleDC, deleted when done.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC reference = nullptr) : dc_(CreateCompatibleDC(reference)) {}
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() {
-    if (dc_) DeleteDC(dc_);
-  }
-
-  HDC Get() const { return dc_; }
-
- private:
-  HDC dc_;
+// Deletes a device, information or memory context (CreateDCW, CreateICW,
+// CreateCompatibleDC) with DeleteDC. Not for contexts that GetDC hands out:
+// those are released, not deleted.
+struct DcTraits {
+  using Type = HDC;
+  static HDC Invalid() { return nullptr; }
+  static void Free(HDC dc) { DeleteDC(dc); }
 };
-
-// Owns one device or information context from CreateDCW/CreateICW and
-// deletes it with DeleteDC when done. Not for contexts that GetDC hands out
-// (those are released, not deleted: see WindowDc).
-class ScopedDC {
- public:
-  ScopedDC() = default;
-  // Adopts |dc|, which may be null.
-  explicit ScopedDC(HDC dc) : dc_(dc) {}
-  ScopedDC(ScopedDC&& other) noexcept : dc_(std::exchange(other.dc_, nullptr)) {}
-  ScopedDC& operator=(ScopedDC&& other) noexcept {
-    if (this != &other) Reset(std::exchange(other.dc_, nullptr));
-    return *this;
-  }
-  ScopedDC(const ScopedDC&) = delete;
-  ScopedDC& operator=(const ScopedDC&) = delete;
-  ~ScopedDC() { Reset(); }
-
-  HDC Get() const { return dc_; }
-  explicit operator bool() const { return dc_ != nullptr; }
-
-  void Reset(HDC dc = nullptr) {
-    HDC old = std::exchange(dc_, dc);
-    if (old) DeleteDC(old);
-  }
-
- private:
-  HDC dc_ = nullptr;
-};
-
-// The device context of a window from GetDC, released when done.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() {
-    if (dc_) ReleaseDC(window_, dc_);
-  }
-
-  HDC Get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-// Owns one GDI object (pen, brush, bitmap) and deletes it when done.
-template <class Handle>
-class ScopedGdiObject {
- public:
-  ScopedGdiObject() = default;
-  explicit ScopedGdiObject(Handle object) : object_(object) {}
-  ScopedGdiObject(const ScopedGdiObject&) = delete;
-  ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-  ~ScopedGdiObject() {
-    if (object_) DeleteObject(object_);
-  }
-
-  Handle Get() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-
- private:
-  Handle object_ = nullptr;
-};
-
-// Selects |object| into |dc| and puts the previous object back when done.
-class SelectedObject {
- public:
-  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  SelectedObject(const SelectedObject&) = delete;
-  SelectedObject& operator=(const SelectedObject&) = delete;
-  ~SelectedObject() {
-    if (previous_) SelectObject(dc_, previous_);
-  }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
+using ScopedDC = ScopedGeneric<DcTraits>;
 
 }  // namespace orvanta

@@ -4,27 +4,15 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <utility>
+#include "framework/scoped_generic.h"
 
 namespace orvanta {
 
-class ScopedTaskString {
- public:
-  ScopedTaskString() = default;
-  // Adopts |text|, which CoTaskMemAlloc allocated.
-  explicit ScopedTaskString(LPOLESTR text) : text_(text) {}
-  ScopedTaskString(const ScopedTaskString&) = delete;
-  ScopedTaskString& operator=(const ScopedTaskString&) = delete;
-  ~ScopedTaskString() { CoTaskMemFree(text_); }
-
-  LPOLESTR Get() const { return text_; }
-  LPOLESTR* Receive() {
-    CoTaskMemFree(std::exchange(text_, nullptr));
-    return &text_;
-  }
-
- private:
-  LPOLESTR text_ = nullptr;
+struct TaskStringTraits {
+  using Type = LPOLESTR;
+  static LPOLESTR Invalid() { return nullptr; }
+  static void Free(LPOLESTR text) { CoTaskMemFree(text); }
 };
+using ScopedTaskString = ScopedGeneric<TaskStringTraits>;
 
 }  // namespace orvanta

@@ -30,12 +30,11 @@ int IntegerValue(const std::wstring& text) { return _wtoi(text.c_str()); }
 
 }  // namespace
 
-OSInfoWMIDataHandle::OSInfoWMIDataHandle(std::wstring& output) : output_(output) { InitData(); }
+OSInfoWMIDataHandle::OSInfoWMIDataHandle(std::wstring& output) : WMIPropertyTable(kOSProperties), output_(output) {
+  InitData();
+}
 
-void OSInfoWMIDataHandle::InitData() {
-  WMIDataHandle::InitData();
-  SetNamespace(L"ROOT\\CIMV2");
-  SetQuery(L"SELECT * FROM Win32_OperatingSystem");
+void OSInfoWMIDataHandle::ClearResults() {
   caption_.clear();
   service_pack_.clear();
   build_number_.clear();
@@ -43,16 +42,15 @@ void OSInfoWMIDataHandle::InitData() {
   major_version_ = 0;
 }
 
-int OSInfoWMIDataHandle::GetPropertyCount() { return static_cast<int>(cells_.size()); }
-const wchar_t* OSInfoWMIDataHandle::GetPropertyName(int index) { return kOSProperties[index]; }
-std::wstring& OSInfoWMIDataHandle::GetPropertyCell(int index) { return cells_[index]; }
+void OSInfoWMIDataHandle::InitData() {
+  WMIDataHandle::InitData();
+  SetNamespace(L"ROOT\\CIMV2");
+  SetQuery(L"SELECT * FROM Win32_OperatingSystem");
+  ClearResults();
+}
 
 int OSInfoWMIDataHandle::HandleData(PropertyMap& properties) {
-  caption_.clear();
-  service_pack_.clear();
-  build_number_.clear();
-  architecture_bits_ = 0;
-  major_version_ = 0;
+  ClearResults();
   output_.clear();
 
   for (wchar_t c : Trimmed(properties, kOSProperties[kCaption])) {
@@ -80,7 +78,7 @@ int OSInfoWMIDataHandle::HandleData(PropertyMap& properties) {
 }
 
 AntiVirusWMIDataHandle::AntiVirusWMIDataHandle(int use_security_center2)
-    : use_security_center2_(use_security_center2) {
+    : WMIPropertyTable(kAntiVirusProperties), use_security_center2_(use_security_center2) {
   InitData();
 }
 
@@ -92,13 +90,7 @@ void AntiVirusWMIDataHandle::InitData() {
   version_number_.clear();
 }
 
-int AntiVirusWMIDataHandle::GetPropertyCount() { return static_cast<int>(cells_.size()); }
-const wchar_t* AntiVirusWMIDataHandle::GetPropertyName(int index) { return kAntiVirusProperties[index]; }
-std::wstring& AntiVirusWMIDataHandle::GetPropertyCell(int index) { return cells_[index]; }
-
 int AntiVirusWMIDataHandle::HandleData(PropertyMap& properties) {
-  display_name_.clear();
-  version_number_.clear();
   display_name_ = Trimmed(properties, kAntiVirusProperties[kDisplayName]);
   version_number_ = Trimmed(properties, kAntiVirusProperties[kVersionNumber]);
   return 1;

@@ -3,7 +3,6 @@
 // string work runs on the map alone, so it needs no WMI to be exercised.
 #pragma once
 
-#include <array>
 #include <string>
 
 #include "wmi/wmi_data_handle.h"
@@ -14,23 +13,22 @@ namespace orvanta {
 // into the output string given to the constructor; the last result object
 // decides it. A caption that is empty once its trademark signs are gone leaves
 // the output empty.
-class OSInfoWMIDataHandle : public WMIDataHandle {
+class OSInfoWMIDataHandle : public WMIPropertyTable<6> {
  public:
   explicit OSInfoWMIDataHandle(std::wstring& output);
   ~OSInfoWMIDataHandle() = default;
 
   int HandleData(PropertyMap& properties) override;
   void InitData() override;
-  int GetPropertyCount() override;
-  const wchar_t* GetPropertyName(int index) override;
-  std::wstring& GetPropertyCell(int index) override;
 
   // The number before the first "." of the version, 0 when the version has no
   // "." or no number there.
   int MajorVersion() const { return major_version_; }
 
  private:
-  std::array<std::wstring, 6> cells_;
+  // Empties the results (not the output).
+  void ClearResults();
+
   std::wstring& output_;
   std::wstring caption_;
   std::wstring service_pack_;
@@ -41,24 +39,21 @@ class OSInfoWMIDataHandle : public WMIDataHandle {
 
 // Takes the display name and version number of the antivirus product; the
 // last product enumerated decides both.
-class AntiVirusWMIDataHandle : public WMIDataHandle {
+class AntiVirusWMIDataHandle : public WMIPropertyTable<2> {
  public:
   // |use_security_center2| 1 asks "ROOT\SecurityCenter2" (Windows Vista and
   // later), 0 "ROOT\SecurityCenter".
   explicit AntiVirusWMIDataHandle(int use_security_center2);
   ~AntiVirusWMIDataHandle() = default;
 
+  // Always 1: every product is a result, also one without a name.
   int HandleData(PropertyMap& properties) override;
   void InitData() override;
-  int GetPropertyCount() override;
-  const wchar_t* GetPropertyName(int index) override;
-  std::wstring& GetPropertyCell(int index) override;
 
   const std::wstring& DisplayName() const { return display_name_; }
   const std::wstring& VersionNumber() const { return version_number_; }
 
  private:
-  std::array<std::wstring, 2> cells_;
   int use_security_center2_;
   std::wstring display_name_;
   std::wstring version_number_;

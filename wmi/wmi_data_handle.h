@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -49,6 +51,26 @@ class WMIDataHandle {
   PropertyMap properties_;
   std::wstring namespace_;
   std::wstring query_;
+};
+
+// The property table of a concrete handler: the names it wants, and one cell
+// per name, which holds the initial value of that name's map entry. Gives the
+// three table operations once for every handler.
+template <size_t N>
+class WMIPropertyTable : public WMIDataHandle {
+ public:
+  int GetPropertyCount() override { return static_cast<int>(N); }
+  const wchar_t* GetPropertyName(int index) override { return names_[index]; }
+  std::wstring& GetPropertyCell(int index) override { return cells_[index]; }
+
+ protected:
+  // |names| must outlive the handler (a table of constants).
+  explicit WMIPropertyTable(const wchar_t* const (&names)[N]) : names_(names) {}
+  ~WMIPropertyTable() = default;
+
+ private:
+  std::array<std::wstring, N> cells_;
+  const wchar_t* const (&names_)[N];
 };
 
 // Stores the text of |value| into |text| as a property read from WMI becomes

@@ -60,15 +60,4 @@ void AppendNameOnce(CString& report, const wchar_t* name) {
   report += L'\n';
 }
 
-void WriteVideocardNameReport(CString& report, DWORD directx_packed, const DisplayAdapterSource& directdraw,
-                              const RegistrySource& registry) {
-  std::wstring description;
-  if (directx_packed > 0x50000 && directdraw.Describe(&description)) {
-    report += description;
-    report += L'\n';
-    return;
-  }
-  WriteDeviceListReport(report, registry, kDisplayClass);
-}
-
 }  // namespace orvanta

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "framework/reg_key.h"
 #include "framework/report_text.h"
 
@@ -32,20 +30,5 @@ void WriteCDROMReport(CString& report, const RegistrySource& registry, DWORD pla
 // Appends |name| and "\n" unless |name| is empty or already occurs anywhere in
 // |report| (case-sensitive, as a part of any line too).
 void AppendNameOnce(CString& report, const wchar_t* name);
-
-// DirectDraw's name for the default display adapter.
-class DisplayAdapterSource {
- public:
-  virtual ~DisplayAdapterSource() = default;
-  // False when DirectDraw or its IDirectDraw4 interface cannot be had. When
-  // true, |description| is the adapter's description, or empty when the
-  // adapter identifier could not be read.
-  virtual bool Describe(std::wstring* description) const = 0;
-};
-
-// With DirectX newer than 5.0 (|directx_packed| > 0x50000) and DirectDraw at
-// hand, the one line DirectDraw gives; otherwise the Display devices.
-void WriteVideocardNameReport(CString& report, DWORD directx_packed, const DisplayAdapterSource& directdraw,
-                              const RegistrySource& registry);
 
 }  // namespace orvanta

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 namespace orvanta {
 namespace {
@@ -19,22 +21,19 @@ constexpr const wchar_t kClassRoot9x[] = L"System\\CurrentControlSet\\Services\\
 constexpr const wchar_t kServiceRootNt[] = L"SYSTEM\\CurrentControlSet\\Services";
 constexpr const wchar_t kConfigManagerEnum[] = L"Config Manager\\Enum";
 
-// The values of each part, in the order they are read.
-struct DriverValue {
-  const wchar_t* name;
-  DeviceField DriverKeyFields::*field;
+// The values of each part, in the order they are read, and where each goes.
+template <class Fields>
+struct PartValue {
+  const wchar_t* name;  // null: the key's default value
+  DeviceField Fields::*field;
 };
-constexpr DriverValue kDriverValues[] = {
+constexpr PartValue<DeviceEntry> kClassValues[] = {{nullptr, &DeviceEntry::ClassDescription}};
+constexpr PartValue<DriverKeyFields> kDriverValues[] = {
     {L"DeviceDesc", &DriverKeyFields::DeviceDesc},     {L"DriverDate", &DriverKeyFields::DriverDate},
     {L"DriverVersion", &DriverKeyFields::DriverVersion}, {L"InfPath", &DriverKeyFields::InfPath},
     {L"ProviderName", &DriverKeyFields::ProviderName},
 };
-
-struct DeviceValue {
-  const wchar_t* name;
-  DeviceField DeviceKeyFields::*field;
-};
-constexpr DeviceValue kDeviceValues[] = {
+constexpr PartValue<DeviceKeyFields> kDeviceValues[] = {
     {L"ClassGUID", &DeviceKeyFields::ClassGUID}, {L"DeviceDesc", &DeviceKeyFields::DeviceDesc},
     {L"Driver", &DeviceKeyFields::Driver},       {L"Mfg", &DeviceKeyFields::Mfg},
     {L"Service", &DeviceKeyFields::Service},     {L"FriendlyName", &DeviceKeyFields::FriendlyName},
@@ -44,25 +43,29 @@ bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ |
 
 void ClearField(DeviceField& field) { std::memset(field, 0, sizeof(field)); }
 
-// Text of |bytes| bytes at |data| into |field|: up to the first zero, the end
-// of the data or the field's last character, whichever comes first. A cut
-// that would split a surrogate pair falls before the pair.
-void StoreText(DeviceField& field, const BYTE* data, DWORD bytes) {
-  const DWORD chars = bytes / sizeof(wchar_t);
-  DWORD kept = std::min(chars, kDeviceFieldChars - 1);
-  std::memcpy(field, data, kept * sizeof(wchar_t));
-  if (kept < chars) {
-    wchar_t next;
-    std::memcpy(&next, data + kept * sizeof(wchar_t), sizeof(next));
-    if (IS_HIGH_SURROGATE(field[kept - 1]) && IS_LOW_SURROGATE(next)) --kept;
-  }
-  field[kept] = L'\0';
+// |text| into |field| (cleared before): up to the field's last character; a
+// cut that would split a surrogate pair falls before the pair.
+void StoreText(DeviceField& field, const std::wstring& text) {
+  size_t kept = std::min<size_t>(text.size(), kDeviceFieldChars - 1);
+  if (kept < text.size() && IS_SURROGATE_PAIR(text[kept - 1], text[kept])) --kept;
+  text.copy(field, kept);
 }
 
 // Opens |parent|\|path| for reading; an empty |path| names no key.
 bool OpenSubkey(RegKey& key, const RegKey& parent, const wchar_t* path) {
   if (!parent || !*path) return false;
   return key.Open(parent.Get(), path, KEY_READ) == ERROR_SUCCESS;
+}
+
+// Opens |subkey| below |root| and reads each of |values| into its field of
+// |fields| (every field of a part is read, and each read clears its field
+// first); false, with |fields| as they were, when the key cannot be opened.
+template <class Fields, size_t N>
+bool ReadPart(const RegKey& root, const wchar_t* subkey, Fields& fields, const PartValue<Fields> (&values)[N]) {
+  RegKey key(root.source());
+  if (!OpenSubkey(key, root, subkey)) return false;
+  for (const PartValue<Fields>& value : values) ReadRegistryString(key, value.name, fields.*value.field);
+  return true;
 }
 
 // The parts that follow from an instance path; true when its key was read.
@@ -77,25 +80,21 @@ bool ReadInstance(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instanc
 
 bool ReadRegistryString(const RegKey& key, const wchar_t* name, DeviceField& field) {
   ClearField(field);
-  // A value that does not fit this buffer is absent: the registry answers
-  // ERROR_MORE_DATA without copying it.
-  BYTE data[kLongestDeviceValueBytes];
-  DWORD size = sizeof(data);
   DWORD type = REG_NONE;
-  if (key.QueryValue(name, &type, data, &size) != ERROR_SUCCESS || !IsStringType(type)) return false;
-  StoreText(field, data, size);
+  std::wstring text;
+  if (key.ReadText(name, &type, &text, kLongestDeviceValueBytes) != ERROR_SUCCESS || !IsStringType(type))
+    return false;
+  StoreText(field, text);
   return true;
 }
 
 bool ReadRegistryDword(const RegKey& key, const wchar_t* name, DWORD* value) {
-  BYTE data[sizeof(DWORD)] = {};
-  DWORD size = sizeof(data);
   DWORD type = REG_NONE;
+  std::vector<BYTE> data;
   *value = 0;
-  if (key.QueryValue(name, &type, data, &size) != ERROR_SUCCESS) return false;
+  if (key.ReadValue(name, &type, &data, sizeof(DWORD)) != ERROR_SUCCESS) return false;
   if (type != REG_DWORD && type != REG_BINARY) return false;
-  std::memset(data + size, 0, sizeof(data) - size);
-  std::memcpy(value, data, sizeof(data));
+  std::memcpy(value, data.data(), data.size());  // a shorter value zero-padded
   return true;
 }
 
@@ -160,29 +159,15 @@ const RegKey& DeviceRoots::ClassRoot() {
 }
 
 bool ReadClassDescription(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* class_subkey) {
-  const RegKey& root = roots.ClassRoot();
-  RegKey key(root.source());
-  if (!OpenSubkey(key, root, class_subkey)) return false;
-  ReadRegistryString(key, nullptr, entry.ClassDescription);
-  return true;
+  return ReadPart(roots.ClassRoot(), class_subkey, entry, kClassValues);
 }
 
 bool ReadDriverKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* driver_subkey) {
-  const RegKey& root = roots.ClassRoot();
-  RegKey key(root.source());
-  if (!OpenSubkey(key, root, driver_subkey)) return false;
-  std::memset(&entry.DriverKeyInfo, 0, sizeof(entry.DriverKeyInfo));
-  for (const DriverValue& value : kDriverValues) ReadRegistryString(key, value.name, entry.DriverKeyInfo.*value.field);
-  return true;
+  return ReadPart(roots.ClassRoot(), driver_subkey, entry.DriverKeyInfo, kDriverValues);
 }
 
 bool ReadDeviceKeyInfo(DeviceRoots& roots, DeviceEntry& entry, const wchar_t* instance_path) {
-  const RegKey& root = roots.EnumRoot();
-  RegKey key(root.source());
-  if (!OpenSubkey(key, root, instance_path)) return false;
-  std::memset(&entry.DeviceKeyInfo, 0, sizeof(entry.DeviceKeyInfo));
-  for (const DeviceValue& value : kDeviceValues) ReadRegistryString(key, value.name, entry.DeviceKeyInfo.*value.field);
-  return true;
+  return ReadPart(roots.EnumRoot(), instance_path, entry.DeviceKeyInfo, kDeviceValues);
 }
 
 DWORD NextServiceWithDevices(ServiceCursor& cursor) {

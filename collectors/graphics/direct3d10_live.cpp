@@ -2,9 +2,7 @@
 #include <windows.h>
 #include <d3d10_1.h>
 
-#include "collectors/graphics/direct3d.h"
-#include "framework/com_ptr.h"
-#include "framework/scoped_library.h"
+#include "collectors/graphics/direct3d_loader.h"
 
 namespace orvanta {
 namespace {
@@ -21,51 +19,43 @@ using D3D10CreateDeviceFn = HRESULT(WINAPI*)(IDXGIAdapter*, D3D10_DRIVER_TYPE, H
 
 class LiveDirect3D10_1 : public Direct3D10Runtime {
  public:
-  explicit LiveDirect3D10_1(ScopedLibrary library)
-      : library_(std::move(library)), create_(library_.Find<D3D10CreateDevice1Fn>("D3D10CreateDevice1")) {}
+  explicit LiveDirect3D10_1(ScopedLibrary library) : library_(std::move(library), "D3D10CreateDevice1") {}
 
   bool CanCreateDevice(UINT driver_type, UINT feature_level) override {
-    if (!create_) return false;
+    if (!library_.entry()) return false;
     ComPtr<ID3D10Device1> device;
-    return SUCCEEDED(create_(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
-                             static_cast<D3D10_FEATURE_LEVEL1>(feature_level), kDirect3D10_1SdkVersion,
-                             device.Receive()));
+    return SUCCEEDED(library_.entry()(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
+                                      static_cast<D3D10_FEATURE_LEVEL1>(feature_level), kDirect3D10_1SdkVersion,
+                                      device.Receive()));
   }
 
  private:
-  ScopedLibrary library_;
-  D3D10CreateDevice1Fn create_;
+  RuntimeLibrary<D3D10CreateDevice1Fn> library_;
 };
 
 class LiveDirect3D10 : public Direct3D10Runtime {
  public:
-  explicit LiveDirect3D10(ScopedLibrary library)
-      : library_(std::move(library)), create_(library_.Find<D3D10CreateDeviceFn>("D3D10CreateDevice")) {}
+  explicit LiveDirect3D10(ScopedLibrary library) : library_(std::move(library), "D3D10CreateDevice") {}
 
   bool CanCreateDevice(UINT driver_type, UINT) override {
-    if (!create_) return false;
+    if (!library_.entry()) return false;
     ComPtr<ID3D10Device> device;
-    return SUCCEEDED(create_(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
-                             kDirect3D10SdkVersion, device.Receive()));
+    return SUCCEEDED(library_.entry()(nullptr, static_cast<D3D10_DRIVER_TYPE>(driver_type), nullptr, 0,
+                                      kDirect3D10SdkVersion, device.Receive()));
   }
 
  private:
-  ScopedLibrary library_;
-  D3D10CreateDeviceFn create_;
+  RuntimeLibrary<D3D10CreateDeviceFn> library_;
 };
 
 }  // namespace
 
 std::unique_ptr<Direct3D10Runtime> LiveDirect3DRuntimes::LoadDirect3D10_1() {
-  ScopedLibrary library(L"d3d10_1.dll");
-  if (!library) return nullptr;
-  return std::make_unique<LiveDirect3D10_1>(std::move(library));
+  return LoadRuntime<LiveDirect3D10_1>(L"d3d10_1.dll");
 }
 
 std::unique_ptr<Direct3D10Runtime> LiveDirect3DRuntimes::LoadDirect3D10() {
-  ScopedLibrary library(L"d3d10.dll");
-  if (!library) return nullptr;
-  return std::make_unique<LiveDirect3D10>(std::move(library));
+  return LoadRuntime<LiveDirect3D10>(L"d3d10.dll");
 }
 
 }  // namespace orvanta

@@ -1,14 +1,9 @@
-// Direct3D 8 from d3d8.dll, loaded by file name. (Its headers cannot share a
-// file with Direct3D 9's.)
+// Direct3D 8 from d3d8.dll, loaded by file name.
 #include <windows.h>
 #include <d3d8.h>
 
-#include <vector>
-
-#include "collectors/graphics/direct3d.h"
-#include "framework/com_ptr.h"
+#include "collectors/graphics/direct3d_loader.h"
 #include "framework/report_text.h"
-#include "framework/scoped_library.h"
 
 namespace orvanta {
 namespace {
@@ -18,18 +13,14 @@ constexpr UINT kDirect3D8SdkVersion = 220;
 
 class LiveDirect3D8 : public Direct3D8Runtime {
  public:
-  explicit LiveDirect3D8(ScopedLibrary library) : library_(std::move(library)) {}
+  explicit LiveDirect3D8(ScopedLibrary library) : library_(std::move(library), "Direct3DCreate8") {}
 
   std::optional<ShaderVersionWords> HardwareShaderVersions() override {
-    ComPtr<IDirect3D8> direct3d = Create();
-    if (!direct3d) return std::nullopt;
-    D3DCAPS8 caps = {};
-    if (direct3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps) != D3D_OK) return std::nullopt;
-    return ShaderVersionWords{caps.VertexShaderVersion, caps.PixelShaderVersion};
+    return HardwareShaderWords<D3DCAPS8>(Create(), D3DDEVTYPE_HAL);
   }
 
   std::optional<AdapterDriver> DefaultAdapterDriver() override {
-    ComPtr<IDirect3D8> direct3d = Create();
+    const ComPtr<IDirect3D8> direct3d = Create();
     if (!direct3d) return std::nullopt;
     D3DADAPTER_IDENTIFIER8 identifier = {};
     if (direct3d->GetAdapterIdentifier(0, 0, &identifier) != D3D_OK) return std::nullopt;
@@ -39,19 +30,16 @@ class LiveDirect3D8 : public Direct3D8Runtime {
 
  private:
   ComPtr<IDirect3D8> Create() const {
-    auto create = library_.Find<Direct3DCreate8Fn>("Direct3DCreate8");
-    return ComPtr<IDirect3D8>(create ? create(kDirect3D8SdkVersion) : nullptr);
+    return CreateDirect3D<IDirect3D8>(library_.entry(), kDirect3D8SdkVersion);
   }
 
-  ScopedLibrary library_;
+  RuntimeLibrary<Direct3DCreate8Fn> library_;
 };
 
 }  // namespace
 
 std::unique_ptr<Direct3D8Runtime> LiveDirect3DRuntimes::LoadDirect3D8() {
-  ScopedLibrary library(L"d3d8.dll");
-  if (!library) return nullptr;
-  return std::make_unique<LiveDirect3D8>(std::move(library));
+  return LoadRuntime<LiveDirect3D8>(L"d3d8.dll");
 }
 
 }  // namespace orvanta

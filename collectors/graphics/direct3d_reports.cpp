@@ -95,10 +95,10 @@ void WriteVideoDriverReport(CString& report, Direct3DRuntimes& runtimes) {
   }
   std::optional<AdapterDriver> driver = direct3d8->DefaultAdapterDriver();
   if (!driver) return;
-  const uint64_t v = driver->version;
-  const CString version = FormatText(L"%d.%d.%d.%d", static_cast<int>((v >> 48) & 0xFFFF),
-                                     static_cast<int>((v >> 32) & 0xFFFF), static_cast<int>((v >> 16) & 0xFFFF),
-                                     static_cast<int>(v & 0xFFFF));
+  const uint64_t parts = driver->version;  // four 16-bit parts, the first highest
+  const CString version = FormatText(L"%d.%d.%d.%d", static_cast<int>((parts >> 48) & 0xFFFF),
+                                     static_cast<int>((parts >> 32) & 0xFFFF), static_cast<int>((parts >> 16) & 0xFFFF),
+                                     static_cast<int>(parts & 0xFFFF));
   report = FormatText(L"%s(%s)", driver->file.c_str(), version.c_str());
 }
 

@@ -17,6 +17,10 @@
 namespace orvanta {
 namespace {
 
+// The report's version text holds at most this many characters, its
+// terminator included: a longer provider text is cut to 31.
+constexpr int kDirectXReportChars = 32;
+
 class ContainerProperties : public DxDiagProperties {
  public:
   explicit ContainerProperties(IDxDiagContainer* container) : container_(container) {}
@@ -98,18 +102,13 @@ std::optional<uint64_t> SystemDirectoryFiles::VersionOf(const wchar_t* file_name
   return (static_cast<uint64_t>(words.ms) << 32) | words.ls;
 }
 
-HRESULT InferVersionFromFiles(DWORD* major, DWORD* minor, wchar_t* letter) {
-  return InferVersionFromFiles(SystemDirectoryFiles(), major, minor, letter);
-}
-
 HRESULT QueryDirectXVersion(DWORD* packed, wchar_t* text, int capacity) {
   return QueryDirectXVersion(LiveDirectXVersionSources(), packed, text, capacity);
 }
 
 void CUserOrvanta::GetDirectXInfo(CString& report) {
-  wchar_t text[32] = {};
-  DWORD packed = 0;
-  QueryDirectXVersion(&packed, text, 32);
+  wchar_t text[kDirectXReportChars] = {};
+  QueryDirectXVersion(LiveDirectXVersionSources(), nullptr, text, kDirectXReportChars);
   AppendFormat(report, L"%s\n", text);
 }
 

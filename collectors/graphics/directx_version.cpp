@@ -161,9 +161,8 @@ HRESULT QueryDirectXVersion(const DirectXVersionSources& sources, DWORD* packed,
   DWORD major = 0, minor = 0;
   wchar_t letter = kBlank;
   wchar_t long_text[kDirectXLongTextCapacity] = {};
-  if (FAILED(sources.QueryDxDiag(&major, &minor, &letter, long_text)) &&
-      FAILED(InferVersionFromFiles(sources.Files(), &major, &minor, &letter)))
-    return E_FAIL;
+  if (FAILED(sources.QueryDxDiag(&major, &minor, &letter, long_text)))
+    InferVersionFromFiles(sources.Files(), &major, &minor, &letter);
 
   letter = LowerCaseLetter(letter);
   if (packed) *packed = PackDirectXVersion(major, minor, letter);

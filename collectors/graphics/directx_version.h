@@ -9,11 +9,12 @@
 
 namespace orvanta {
 
-// The installed DirectX runtime. `packed` receives
-// (major * 256 + minor) * 256 + letter index (a = 1 ... z = 26), 0 when nothing
-// was found; `text` receives the version text (such as "9.0c"), cut to
-// `capacity` - 1 characters and always terminated. Either out may be null.
-// Returns S_OK, or E_FAIL when no source gave a version.
+// The installed DirectX runtime, from this machine's sources. `packed`
+// receives (major * 256 + minor) * 256 + letter index (a = 1 ... z = 26), 0
+// when nothing was found; `text` receives the version text (such as "9.0c"),
+// cut to `capacity` - 1 characters and always terminated. Either out may be
+// null. Always S_OK: where the provider gives no version, the file inference
+// gives one (0.0 when it finds none).
 HRESULT QueryDirectXVersion(DWORD* packed, wchar_t* text, int capacity);
 
 // The provider's long version text holds at most this many characters.
@@ -81,7 +82,6 @@ class SystemDirectoryFiles : public DirectXFiles {
 // belongs to: major 0, minor 0 and a blank letter when none is known. Each
 // out may be null. Always S_OK.
 HRESULT InferVersionFromFiles(const DirectXFiles& files, DWORD* major, DWORD* minor, wchar_t* letter);
-HRESULT InferVersionFromFiles(DWORD* major, DWORD* minor, wchar_t* letter);
 
 // Where a DirectX version comes from: the provider query and the system files.
 class DirectXVersionSources {

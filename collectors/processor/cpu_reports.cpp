@@ -31,9 +31,9 @@ void WriteCPUInfoReport(CString& report, const RegistrySource& registry) {
     if (key.Open(HKEY_LOCAL_MACHINE, source.path, KEY_QUERY_VALUE) != ERROR_SUCCESS) continue;
     for (const DescriptionLine& line : source.lines) {
       DWORD type = REG_NONE;
-      std::vector<BYTE> data;
-      if (key.ReadValue(line.value, &type, &data) != ERROR_SUCCESS) continue;
-      const std::wstring text = TextFromRegistryData(data.data(), data.size());
+      std::wstring text;
+      if (key.ReadText(line.value, &type, &text) != ERROR_SUCCESS) continue;
+      text = WellFormedText(std::move(text));
       report += line.drop_leading_space ? TrimLeadingWhiteSpace(text) : text;
       report += L'\n';
     }

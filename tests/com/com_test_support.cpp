@@ -30,11 +30,8 @@ void DumpKey(HKEY root, const std::wstring& path, std::vector<std::wstring>* lin
     DWORD type = REG_NONE;
     if (RegEnumValueW(key.Get(), index, name, &name_length, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
       break;
-    std::vector<BYTE> data;
     std::wstring shown;
-    if (key.ReadValue(name, &type, &data) == ERROR_SUCCESS) {
-      shown = type == REG_SZ ? TextFromRegistryData(data.data(), data.size()) : L"type " + std::to_wstring(type);
-    }
+    if (key.ReadText(name, &type, &shown) == ERROR_SUCCESS && type != REG_SZ) shown = L"type " + std::to_wstring(type);
     lines->push_back(path + L"|" + (name_length ? std::wstring(name) : L"@") + L"|" + shown);
   }
   for (DWORD index = 0;; ++index) {

@@ -22,6 +22,7 @@
 #include "framework/scoped_variant.h"
 #include "framework/scoped_window.h"
 #include "tests/com/com_test_support.h"
+#include "tests/com/scoped_gdi.h"
 
 namespace orvanta::testing {
 namespace {
@@ -320,7 +321,7 @@ void SavePicture(const char* variable, RECT rect) {
   void* bits = nullptr;
   WindowDc screen(nullptr);
   ScopedGdiObject<HBITMAP> bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  MemoryDc memory(screen.Get());
+  ScopedDC memory(CreateCompatibleDC(screen.Get()));
   {
     SelectedObject selected(memory.Get(), bitmap.Get());
     BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
@@ -395,7 +396,7 @@ TEST_F(Container, DrawsTheWhiteRectangleAndTheEllipseWithTheSelectedPen) {
   void* bits = nullptr;
   ScopedGdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   ASSERT_TRUE(bitmap);
-  MemoryDc dc;
+  ScopedDC dc(CreateCompatibleDC(nullptr));
   SelectedObject selected_bitmap(dc.Get(), bitmap.Get());
   PatBlt(dc.Get(), 0, 0, kWidth, kHeight, BLACKNESS);
   ScopedGdiObject<HPEN> red_pen(CreatePen(PS_SOLID, 1, RGB(255, 0, 0)));
@@ -608,7 +609,7 @@ TEST_F(Container, AnswersEnumAdviseAndDrawOnlyWithWhatTheyNeed) {
   AtlHost host;
   ASSERT_NO_FATAL_FAILURE(host.Create());
   ComPtr<IViewObject> view = host.Control<IViewObject>(IID_IViewObject);
-  MemoryDc dc;
+  ScopedDC dc(CreateCompatibleDC(nullptr));
   EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), nullptr, nullptr, nullptr, 0),
             E_INVALIDARG);
 }

@@ -98,9 +98,8 @@ TEST_F(ProcessorReports, InfoListsOemStringsBeforeTheProcessor) {
   std::wstring processor_lines;
   for (const wchar_t* name : {L"ProcessorNameString", L"Identifier", L"VendorIdentifier"}) {
     DWORD type = 0;
-    std::vector<BYTE> data;
-    if (processor.ReadValue(name, &type, &data) != ERROR_SUCCESS) continue;
-    std::wstring text = TextFromRegistryData(data.data(), data.size());
+    std::wstring text;
+    if (processor.ReadText(name, &type, &text) != ERROR_SUCCESS) continue;
     // The processor name loses its leading blanks.
     if (name == std::wstring(L"ProcessorNameString")) text.erase(0, text.find_first_not_of(L" \t\n\v\f\r"));
     processor_lines += text + L"\n";

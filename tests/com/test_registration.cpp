@@ -89,10 +89,10 @@ TEST_F(Registration, RegistersTheTypeLibraryFromTheModule) {
 #endif
   RegKey key;
   ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, (kTypeLibKey + platform).c_str(), KEY_READ), ERROR_SUCCESS);
-  std::vector<BYTE> data;
+  std::wstring path;
   DWORD type = REG_NONE;
-  ASSERT_EQ(key.ReadValue(nullptr, &type, &data), ERROR_SUCCESS);
-  EXPECT_EQ(_wcsicmp(TextFromRegistryData(data.data(), data.size()).c_str(), OcxPath().c_str()), 0);
+  ASSERT_EQ(key.ReadText(nullptr, &type, &path), ERROR_SUCCESS);
+  EXPECT_EQ(_wcsicmp(path.c_str(), OcxPath().c_str()), 0);
   // The dispatch interfaces are described by the registered library.
   EXPECT_TRUE(ClassesKeyExists(L"Interface\\" + GuidText(DIID__DOrvanta)));
   EXPECT_TRUE(ClassesKeyExists(L"Interface\\" + GuidText(DIID__DOrvantaEvents)));

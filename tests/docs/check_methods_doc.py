@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Checks that the method reference in docs/methods.md says what the control's
 dispatch table says: every identifier, both names, the return type and the
-collector that answers it. Given the user's manual as well, checks its method
+collector that answers it, and that its Code column names files that exist,
+the first of them the one that defines the collector. Given the user's manual as well, checks its method
 table (identifiers, both names, return type) and that its sample answers name
 every method but AboutBox once, in table order.
 
     check_methods_doc.py control/dispatch_table.cpp docs/methods.md [docs/manual.md]
 """
+import os
 import re
 import sys
 
@@ -15,12 +17,27 @@ TABLE_ROW = re.compile(
     r'(?:&CUserOrvanta::(?P<collector>\w+)|nullptr)\}')
 DOC_ROW = re.compile(
     r'^\|\s*(?P<id>-?\d+)\s*\|\s*(?P<typelib>\w+)\s*\|\s*(?P<dispatch>\w*)\s*\|\s*(?P<returns>[\w ]+?)\s*\|'
-    r'\s*(?P<by>[^|]+?)\s*\|')
+    r'\s*(?P<by>[^|]+?)\s*\|(?:\s*(?P<code>[^|]*?)\s*\|)?')
 RETURNS = {"VT_BSTR": "BSTR", "VT_I2": "VT_I2", "VT_EMPTY": "nothing"}
 NAMED_IDS = {"kDispidIsInstall": "18", "DISPID_ABOUTBOX": "-552"}
 
 
 SAMPLE_HEADING = re.compile(r'^#### (?P<name>\w+) \((?P<id>-?\d+)\)$')
+
+
+def check_code(root, row_id, collector, code):
+    """Mismatches between a row's Code column and the tree below |root|."""
+    failures, folder, paths = [], "", []
+    for name in re.findall(r'`([^`]+)`', code or ""):
+        folder = os.path.dirname(name) if "/" in name else folder
+        paths.append(os.path.join(root, name if "/" in name else os.path.join(folder, name)))
+    for path in paths:
+        if not os.path.isfile(path):
+            failures.append(f"row {row_id}: the reference names {os.path.relpath(path, root)}, which does not exist")
+    if collector and paths and os.path.isfile(paths[0]):
+        if f"CUserOrvanta::{collector}(" not in open(paths[0], encoding="utf-8").read():
+            failures.append(f"row {row_id}: {os.path.relpath(paths[0], root)} does not define {collector}")
+    return failures
 
 
 def between(lines, name):
@@ -70,6 +87,7 @@ def check_manual(table, manual_path):
 
 def main():
     table_path, doc_path = sys.argv[1:3]
+    root = os.path.dirname(os.path.dirname(os.path.abspath(table_path)))
     manual_path = sys.argv[3] if len(sys.argv) > 3 else None
     table = [m.groupdict() for m in TABLE_ROW.finditer(open(table_path, encoding="utf-8").read())]
     docs = [m.groupdict() for line in open(doc_path, encoding="utf-8") if (m := DOC_ROW.match(line))]
@@ -85,6 +103,7 @@ def main():
             failures.append(f"row {row_id}: answered by {collector}, the reference says {answered_by}")
         if not collector and "CUserOrvanta" in answered_by:
             failures.append(f"row {row_id}: no collector in the table, the reference names {answered_by}")
+        failures += check_code(root, row_id, collector, doc["code"])
     if manual_path:
         failures += check_manual(table, manual_path)
     for failure in failures:

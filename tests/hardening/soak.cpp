@@ -15,7 +15,6 @@
 // class object makes the instances instead of ORVANTA.OCX (the leak checks).
 #include <gtest/gtest.h>
 #include <dsound.h>
-#include <dxdiag.h>
 #include <olectl.h>
 #include <psapi.h>
 
@@ -34,6 +33,7 @@
 #include "framework/scoped_library.h"
 #include "tests/com/com_test_support.h"
 #include "tests/hardening/hardening_support.h"
+#include "tests/raw_dxdiag.h"
 
 namespace orvanta {
 // A method in a test's name and failure: its type-library name.
@@ -327,20 +327,6 @@ std::string NameOf(const OrvantaMethod& method) {
   return name;
 }
 
-// One query of the DxDiag provider as the DirectX version detection makes it.
-bool QueryDxDiag() {
-  ComPtr<IDxDiagProvider> provider;
-  if (FAILED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                              provider.ReceiveVoid())))
-    return false;
-  DXDIAG_INIT_PARAMS params = {sizeof(params), DXDIAG_DX9_SDK_VERSION, FALSE, nullptr};
-  ComPtr<IDxDiagContainer> root, system;
-  ScopedVariant major;
-  return SUCCEEDED(provider->Initialize(&params)) && SUCCEEDED(provider->GetRootContainer(root.Receive())) &&
-         SUCCEEDED(root->GetChildContainer(L"DxDiag_SystemInfo", system.Receive())) &&
-         SUCCEEDED(system->GetProp(L"dwDirectXVersionMajor", major.Receive()));
-}
-
 // The default playback device created and its caps read, as the sampling
 // report does.
 bool QueryDirectSound() {
@@ -355,11 +341,11 @@ bool QueryDirectSound() {
 
 // The provider query of a method whose report asks a provider that keeps
 // something of every use, or none: the DirectX report, the video card report
-// and the registry video memory report (which runs the video card report)
+// and the registry video memory report (which asks for the video card name)
 // ask DxDiag; the sampling report creates a DirectSound device.
 using ProviderQuery = bool (*)();
 ProviderQuery ProviderQueryOf(DISPID id) {
-  if (id == 6 || id == 7 || id == 23) return QueryDxDiag;
+  if (id == 6 || id == 7 || id == 23) return QueryDxDiagDirectly;
   if (id == 19) return QueryDirectSound;
   return nullptr;
 }
@@ -406,7 +392,7 @@ class ProviderSoak : public ::testing::TestWithParam<OrvantaMethod> {};
 TEST_P(ProviderSoak, KeepsNoMoreThanTheProviderDoes) {
   const OrvantaMethod& method = GetParam();
   const ProviderQuery query = ProviderQueryOf(method.id);
-  const int calls = query == QueryDxDiag ? DxDiagCalls() : MethodCalls();
+  const int calls = query == QueryDxDiagDirectly ? DxDiagCalls() : MethodCalls();
   Instances instances;
   for (int call = 0; call < kWarmUpCalls; ++call) {
     instances.Call(method);

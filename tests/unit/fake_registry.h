@@ -1,5 +1,5 @@
-// A registry that a test writes: keys below HKEY_LOCAL_MACHINE by path,
-// values by name. Names compare ignoring letter case; subkeys enumerate in
+// A registry that a test writes, directly or through RegKey: keys below
+// HKEY_LOCAL_MACHINE by path, values by name. Names compare ignoring letter case; subkeys enumerate in
 // name order, values in the order they were written. HKEY_DYN_DATA does not
 // exist, as on Windows NT.
 #pragma once
@@ -37,14 +37,27 @@ class FakeRegistry : public RegistrySource {
   mutable int open_keys = 0;  // opened and not yet closed
 
   LONG Open(HKEY parent, const wchar_t* path, REGSAM, HKEY* key) const override {
-    const Node* node = parent == HKEY_LOCAL_MACHINE ? &root_ : parent == HKEY_DYN_DATA ? nullptr : NodeOf(parent);
-    if (node && path) node = Find(const_cast<Node*>(node), path, false);
+    Node* node = ParentOf(parent);
+    if (node && path) node = Find(node, path, false);
     if (!node) return ERROR_FILE_NOT_FOUND;
-    *key = reinterpret_cast<HKEY>(const_cast<Node*>(node));
+    *key = reinterpret_cast<HKEY>(node);
     ++open_keys;
     return ERROR_SUCCESS;
   }
+  LONG Create(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) const override {
+    if (Node* node = ParentOf(parent); node && path) Find(node, path, true);
+    return Open(parent, path, access, key);
+  }
   void Close(HKEY) const override { --open_keys; }
+  LONG SetValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) const override {
+    auto& values = NodeOf(key)->values;
+    const auto same = [&](const Stored& value) { return _wcsicmp(value.name.c_str(), name ? name : L"") == 0; };
+    const auto it = std::find_if(values.begin(), values.end(), same);
+    Stored value{name ? name : L"", type, std::vector<BYTE>(data, data + size)};
+    if (it == values.end()) values.push_back(std::move(value));
+    else *it = std::move(value);
+    return ERROR_SUCCESS;
+  }
   LONG QueryValue(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) const override {
     for (const Stored& value : NodeOf(key)->values) {
       if (_wcsicmp(value.name.c_str(), name ? name : L"") == 0) return Give(value, type, data, size);
@@ -79,6 +92,9 @@ class FakeRegistry : public RegistrySource {
   };
 
   static Node* NodeOf(HKEY key) { return reinterpret_cast<Node*>(key); }
+  Node* ParentOf(HKEY parent) const {
+    return parent == HKEY_LOCAL_MACHINE ? &root_ : parent == HKEY_DYN_DATA ? nullptr : NodeOf(parent);
+  }
   // The key at |path| below |node|; null when it is missing and not |create|d.
   static Node* Find(Node* node, const wchar_t* path, bool create) {
     for (const wchar_t* part = path; node && *part;) {
@@ -105,7 +121,7 @@ class FakeRegistry : public RegistrySource {
     return ERROR_SUCCESS;
   }
 
-  Node root_;
+  mutable Node root_;
 };
 
 // The bytes of |text| without a terminating zero.

@@ -2,9 +2,9 @@
 // matching, the CD-ROM name rule, the adapter search and the video card choice.
 #include <gtest/gtest.h>
 
-#include "collectors/devices/adapter_memory.h"
 #include "collectors/devices/device_reports.h"
 #include "collectors/devices/device_walk.h"
+#include "collectors/graphics/videocard.h"
 #include "tests/unit/fake_registry.h"
 
 namespace orvanta {
@@ -218,16 +218,12 @@ TEST(AdapterMemory, FirstMatchingEntryGivesTheSize) {
       .Text(d, kSize, L"64 MB")
       .Text(e, L"Device Description", L"Orvanta plain").Value(e, kSize, REG_DWORD, size)
       .Text(f, L"Device Description", L"Orvanta sizeless");
-  const auto find = [&](const wchar_t* name, bool found = true) {
-    CString result = L"untouched";
-    EXPECT_EQ(FindAdapterMemorySize(registry, name, result), found) << name;
-    return result;
-  };
+  const auto find = [&](const wchar_t* name) { return FindAdapterMemorySize(registry, name).value_or(L"none"); };
   EXPECT_EQ(find(L"Orvanta adapter\n"), L"128.0MB") << "trimmed, and the services first";
   EXPECT_EQ(find(L" Orvanta binary"), L"128.0 MB");
   EXPECT_EQ(find(L"Orvanta described"), L"") << "a size of another type prints nothing";
-  EXPECT_EQ(find(L"Orvanta driver", false), L"untouched") << "\"Device Description\" comes first";
-  EXPECT_EQ(find(L"Orvanta plain", false), L"untouched") << "no adapter string";
+  EXPECT_EQ(find(L"Orvanta driver"), L"none") << "\"Device Description\" comes first";
+  EXPECT_EQ(find(L"Orvanta plain"), L"none") << "no adapter string";
   EXPECT_EQ(find(L"Orvanta sizeless"), L"Unknown");
   CString report;
   WriteVRAMbyRegReport(report, registry, L"ORVANTA ADAPTER\n");
@@ -239,10 +235,10 @@ class FakeDirectDraw : public DisplayAdapterSource {
  public:
   FakeDirectDraw(bool available, std::wstring description)
       : available_(available), description_(std::move(description)) {}
-  bool Describe(std::wstring* description) const override {
+  std::optional<std::wstring> Describe() const override {
     ++calls;
-    if (available_) *description = description_;
-    return available_;
+    if (!available_) return std::nullopt;
+    return description_;
   }
   mutable int calls = 0;
 
@@ -251,7 +247,7 @@ class FakeDirectDraw : public DisplayAdapterSource {
   std::wstring description_;
 };
 
-TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
+TEST(VideocardName, DirectDrawAnswersAfterDirectX5) {
   const FakeRegistry registry = Devices({{kDisplay, L"Orvanta display"}, {kNet, L"Orvanta net"}});
   const struct {
     DWORD packed;
@@ -269,9 +265,7 @@ TEST(VideocardNameReport, DirectDrawAnswersAfterDirectX5) {
   };
   for (const auto& c : cases) {
     FakeDirectDraw directdraw(c.available, c.description);
-    CString report;
-    WriteVideocardNameReport(report, c.packed, directdraw, registry);
-    EXPECT_EQ(report, c.report) << std::hex << c.packed;
+    EXPECT_EQ(VideocardName(c.packed, directdraw, registry), c.report) << std::hex << c.packed;
     EXPECT_EQ(directdraw.calls, c.calls) << std::hex << c.packed;
   }
 }

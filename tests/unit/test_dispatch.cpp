@@ -1,9 +1,11 @@
-// The dispatch machinery: name comparison and what Invoke answers when a
-// method throws.
+// The dispatch machinery: name comparison, the table lookups, and what Invoke
+// and the other entry points answer when a call throws.
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include <stdexcept>
 
+#include "control/dispatch_table.h"
 #include "framework/dispatch.h"
 #include "framework/scoped_bstr.h"
 
@@ -19,19 +21,13 @@ TEST(DispatchNames, IgnoreLetterCase) {
   EXPECT_FALSE(DispatchNamesEqual(L"GetCPUInfo", L""));
 }
 
-struct Entry {
-  DISPID id;
-  const wchar_t* dispatch_name;
-};
-constexpr Entry kTable[] = {{1, L"GetOSInfo"}, {9, L"GetSoundcardInfo"}, {-552, L"AboutBox"}};
-
-TEST(DispatchTable, FindsByNameAndIdentifier) {
-  ASSERT_NE(FindByDispatchName(kTable, L"getsoundcardinfo"), nullptr);
-  EXPECT_EQ(FindByDispatchName(kTable, L"getsoundcardinfo")->id, 9);
-  EXPECT_EQ(FindByDispatchName(kTable, L"GetSoundcardNameInfo"), nullptr);
-  ASSERT_NE(FindByDispatchId(kTable, -552), nullptr);
-  EXPECT_STREQ(FindByDispatchId(kTable, -552)->dispatch_name, L"AboutBox");
-  EXPECT_EQ(FindByDispatchId(kTable, 2), nullptr);
+TEST(DispatchTable, FindsTheControlsMethodsByTheirOwnNamesAndIdentifiers) {
+  const OrvantaMethod* sound = FindByDispatchName(kOrvantaMethods, L"getsoundcardinfo");
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->id, 9);
+  EXPECT_EQ(FindByDispatchName(kOrvantaMethods, L"GetSoundcardNameInfo"), nullptr) << "the type library's name";
+  EXPECT_EQ(FindByDispatchId(kOrvantaMethods, DISPID_ABOUTBOX), &kOrvantaMethods.back());
+  EXPECT_EQ(FindByDispatchId(kOrvantaMethods, 31), nullptr);
 }
 
 class ExcepInfoHolder {
@@ -81,6 +77,12 @@ TEST(InvokeGuarded, ReportsOtherExceptionsAsUnexpected) {
 
 TEST(InvokeGuarded, NeedsNoExceptionInformation) {
   EXPECT_EQ(InvokeGuarded(nullptr, L"source", [] { throw std::bad_alloc(); }), DISP_E_EXCEPTION);
+}
+
+TEST(GuardedResult, EndsOtherEntryPointsWithTheSameCodes) {
+  EXPECT_EQ(GuardedResult([] { return S_FALSE; }), S_FALSE);
+  EXPECT_EQ(GuardedResult([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+  EXPECT_EQ(GuardedResult([]() -> HRESULT { throw std::runtime_error("x"); }), E_UNEXPECTED);
 }
 
 TEST(ScopedBstr, KeepsTheExactLengthOfItsText) {

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "collectors/processor/drive_space.h"
+#include "collectors/machine/drive_space.h"
 
 namespace orvanta {
 namespace {

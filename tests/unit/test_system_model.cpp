@@ -1,7 +1,7 @@
 // The system model report from a registry that the test writes.
 #include <gtest/gtest.h>
 
-#include "collectors/processor/system_model.h"
+#include "collectors/machine/system_model.h"
 #include "tests/unit/fake_registry.h"
 
 namespace orvanta {

@@ -1,5 +1,5 @@
 // The memory and drive reports as plain logic: byte counts in, report text out.
-// The Windows calls that supply the figures live in memory_drive.cpp.
+// The Windows calls that supply the figures live in memory_drive_collectors.cpp.
 #pragma once
 
 #include <windows.h>

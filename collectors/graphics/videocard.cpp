@@ -1,12 +1,21 @@
-#include "collectors/devices/adapter_memory.h"
+#include "collectors/graphics/videocard.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "collectors/devices/device_reports.h"
 
 namespace orvanta {
 namespace {
 
+// DirectX 5.0, packed: DirectDraw names the adapter only on newer runtimes.
+constexpr DWORD kDirectX5 = 0x50000;
+
 constexpr DWORD kNameChars = 512;
-constexpr DWORD kDescriptionChars = 512;
+// The longest description and memory size values that are read; longer ones
+// count as unreadable.
+constexpr DWORD kDescriptionBytes = 512 * sizeof(wchar_t);
 constexpr DWORD kMemorySizeBytes = 1024;
 
 constexpr const wchar_t* kAdapterRoots[] = {
@@ -15,32 +24,26 @@ constexpr const wchar_t* kAdapterRoots[] = {
 };
 constexpr const wchar_t* kDescriptionValues[] = {L"Device Description", L"DriverDesc"};
 
-// Reads a value into the description buffer; false when it is missing or does
-// not fit. |description| is terminated after the data's last whole character.
-bool ReadDescription(const RegKey& key, const wchar_t* name, DWORD* type,
-                     wchar_t (&description)[kDescriptionChars + 1]) {
-  DWORD size = kDescriptionChars * sizeof(wchar_t);
-  if (key.QueryValue(name, type, reinterpret_cast<BYTE*>(description), &size) != ERROR_SUCCESS) return false;
-  description[size / sizeof(wchar_t)] = L'\0';
-  return true;
-}
-
 // The entry's description when it qualifies as an adapter entry.
-bool ReadAdapterDescription(const RegKey& entry, wchar_t (&description)[kDescriptionChars + 1]) {
+std::optional<std::wstring> AdapterDescription(const RegKey& entry) {
   DWORD type = REG_NONE;
-  if (!ReadDescription(entry, L"HardwareInformation.AdapterString", &type, description)) return false;
+  std::wstring description;
+  if (entry.ReadText(L"HardwareInformation.AdapterString", &type, &description, kDescriptionBytes) != ERROR_SUCCESS)
+    return std::nullopt;
   for (const wchar_t* name : kDescriptionValues) {
-    if (ReadDescription(entry, name, &type, description)) return type == REG_SZ;
+    if (entry.ReadText(name, &type, &description, kDescriptionBytes) != ERROR_SUCCESS) continue;
+    if (type != REG_SZ) return std::nullopt;
+    return description;
   }
-  return false;
+  return std::nullopt;
 }
 
 CString MemorySizeText(const RegKey& entry) {
-  BYTE data[kMemorySizeBytes] = {};
-  DWORD size = sizeof(data);
   DWORD type = REG_NONE;
-  if (entry.QueryValue(L"HardwareInformation.MemorySize", &type, data, &size) != ERROR_SUCCESS) return L"Unknown";
-  return FormatAdapterMemorySize(type, data, size);
+  std::vector<BYTE> data;
+  if (entry.ReadValue(L"HardwareInformation.MemorySize", &type, &data, kMemorySizeBytes) != ERROR_SUCCESS)
+    return L"Unknown";
+  return FormatAdapterMemorySize(type, data.data(), static_cast<DWORD>(data.size()));
 }
 
 // Leading and trailing white space of the terminated |text|: [*begin, *end).
@@ -54,6 +57,15 @@ void TrimmedRange(const wchar_t* text, const wchar_t** begin, const wchar_t** en
 }
 
 }  // namespace
+
+CString VideocardName(DWORD directx_packed, const DisplayAdapterSource& directdraw, const RegistrySource& registry) {
+  if (directx_packed > kDirectX5) {
+    if (const std::optional<std::wstring> description = directdraw.Describe()) return *description + L'\n';
+  }
+  CString display_devices;
+  WriteDeviceListReport(display_devices, registry, kDisplayClass);
+  return display_devices;
+}
 
 bool SameAdapterName(const wchar_t* description, const wchar_t* name) {
   const wchar_t *a_begin, *a_end, *b_begin, *b_end;
@@ -74,8 +86,7 @@ CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size) {
   return CString();
 }
 
-bool FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name, CString& result) {
-  wchar_t description[kDescriptionChars + 1];
+std::optional<CString> FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name) {
   for (const wchar_t* root_path : kAdapterRoots) {
     RegKey root(registry);
     if (root.Open(HKEY_LOCAL_MACHINE, root_path, KEY_READ) != ERROR_SUCCESS) continue;
@@ -91,19 +102,16 @@ bool FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapte
         if (group.EnumKey(entry_index, entry_name, &chars) != ERROR_SUCCESS) break;
         RegKey entry(registry);
         if (entry.Open(group.Get(), entry_name, KEY_READ) != ERROR_SUCCESS) continue;
-        if (!ReadAdapterDescription(entry, description)) continue;
-        if (!SameAdapterName(description, adapter_name)) continue;
-        result = MemorySizeText(entry);
-        return true;
+        const std::optional<std::wstring> description = AdapterDescription(entry);
+        if (description && SameAdapterName(description->c_str(), adapter_name)) return MemorySizeText(entry);
       }
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 void WriteVRAMbyRegReport(CString& report, const RegistrySource& registry, const CString& videocard_report) {
-  CString size;
-  report = FindAdapterMemorySize(registry, videocard_report.c_str(), size) ? size : CString(L"Unknown");
+  report = FindAdapterMemorySize(registry, videocard_report.c_str()).value_or(L"Unknown");
 }
 
 }  // namespace orvanta

@@ -1,4 +1,4 @@
-#include "collectors/processor/drive_space.h"
+#include "collectors/machine/drive_space.h"
 
 #include <iterator>
 

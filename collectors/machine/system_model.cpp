@@ -1,5 +1,5 @@
 // CUserOrvanta::GetSystemModelInfo and its logic.
-#include "collectors/processor/system_model.h"
+#include "collectors/machine/system_model.h"
 
 #include <algorithm>
 
@@ -10,8 +10,10 @@ namespace {
 
 struct ModelSource {
   const wchar_t* path;
-  const wchar_t* model_value;    // printed as "SystemModel"
-  const wchar_t* product_value;  // printed as "Product"
+  // The values printed as "SystemModel" and as "Product": the model and the
+  // maker from the OEM key, the maker and the model from the other.
+  const wchar_t* shown_as_system_model;
+  const wchar_t* shown_as_product;
 };
 
 // Tried in order; the first key that opens is the only one read.
@@ -20,8 +22,10 @@ constexpr ModelSource kModelSources[] = {
     {L"SYSTEM\\CurrentControlSet\\Control\\SystemInformation", L"SystemManufacturer", L"SystemProductName"},
 };
 
-std::wstring ModelText(const std::vector<BYTE>& data) {
-  return TextFromRegistryData(data.data(), std::min(data.size(), kSystemModelValueBytes));
+// |text| cut to kSystemModelValueBytes, then made well-formed.
+std::wstring ModelText(std::wstring text) {
+  text.resize(std::min(text.size(), kSystemModelValueBytes / sizeof(wchar_t)));
+  return WellFormedText(std::move(text));
 }
 
 }  // namespace
@@ -32,12 +36,12 @@ void WriteSystemModelReport(CString& report, const RegistrySource& registry) {
     if (key.Open(HKEY_LOCAL_MACHINE, source.path, KEY_READ) != ERROR_SUCCESS) continue;
 
     DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-    if (key.ReadValue(source.model_value, &type, &data) != ERROR_SUCCESS) return;
-    if (type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(data).c_str());
+    std::wstring text;
+    if (key.ReadText(source.shown_as_system_model, &type, &text) != ERROR_SUCCESS) return;
+    if (type == REG_SZ) AppendFormat(report, L"SystemModel : %s\n", ModelText(text).c_str());
 
-    if (key.ReadValue(source.product_value, &type, &data) == ERROR_SUCCESS && type == REG_SZ)
-      AppendFormat(report, L"Product : %s\n", ModelText(data).c_str());
+    if (key.ReadText(source.shown_as_product, &type, &text) == ERROR_SUCCESS && type == REG_SZ)
+      AppendFormat(report, L"Product : %s\n", ModelText(text).c_str());
     return;
   }
 }

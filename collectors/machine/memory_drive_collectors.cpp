@@ -2,7 +2,7 @@
 // side of the memory and drive reports.
 #include <array>
 
-#include "collectors/processor/drive_space.h"
+#include "collectors/machine/drive_space.h"
 #include "collectors/user_orvanta.h"
 #include "framework/scoped_library.h"
 #include "framework/wait_cursor.h"
@@ -29,7 +29,7 @@ class LiveDriveFacts : public DriveFacts {
   }
 
   std::vector<std::wstring> LogicalDriveRoots() override {
-    std::array<wchar_t, 128> buffer = {};
+    std::array<wchar_t, MAX_PATH> buffer = {};  // 26 roots of four characters and the end fit
     if (GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data()) >= buffer.size()) return {};
     return SplitDriveStrings(buffer.data(), buffer.size());
   }
@@ -51,7 +51,7 @@ class LiveDriveFacts : public DriveFacts {
 };
 
 std::wstring SystemDirectory() {
-  std::array<wchar_t, 256> buffer = {};
+  std::array<wchar_t, MAX_PATH> buffer = {};
   if (GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size())) >= buffer.size()) return {};
   return buffer.data();
 }

@@ -19,11 +19,14 @@ mount --bind /lane/x64 "$x64_dir"
 export ORVANTA_WINEARCH=win32
 echo "guest: $(nproc) processors, $(awk '/^MemTotal:/ {print int($2 / 1024)}' /proc/meminfo) MB; running the 32-bit tests"
 {
-  # The benchmark's tables (label bench) run only when asked for by name.
+  # Two at a time, one a processor: the tests of the win32 prefix hold its
+  # registry lock and follow one another, and beside them runs what has a
+  # prefix of its own (the WOW64 test). The benchmark's tables (label bench)
+  # run only when asked for by name.
   if [ -n "$tests" ]; then
-    ctest --test-dir "$build_dir" -L wine -LE host_lane -R "$tests" --output-on-failure --no-tests=error
+    ctest --test-dir "$build_dir" -j "$(nproc)" -L wine -LE host_lane -R "$tests" --output-on-failure --no-tests=error
   else
-    ctest --test-dir "$build_dir" -L wine -LE 'host_lane|bench' --output-on-failure --no-tests=error
+    ctest --test-dir "$build_dir" -j "$(nproc)" -L wine -LE 'host_lane|bench' --output-on-failure --no-tests=error
   fi
   echo $? >"$results/status"
 } 2>&1 | tee "$results/ctest.log"

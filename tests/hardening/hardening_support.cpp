@@ -1,5 +1,6 @@
 #include "tests/hardening/hardening_support.h"
 
+#include <cstdlib>
 #include <cwctype>
 
 #include "framework/scoped_variant.h"
@@ -57,6 +58,14 @@ std::string MalformationOf(const Answer& answer, VARTYPE expected_type, size_t m
     }
   }
   return {};
+}
+
+int CountFromEnvironment(const char* name, int fallback) {
+  if (const char* text = std::getenv(name)) {
+    const int count = std::atoi(text);
+    if (count > 0) return count;
+  }
+  return fallback;
 }
 
 }  // namespace orvanta::testing

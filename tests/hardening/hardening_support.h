@@ -50,4 +50,8 @@ std::wstring WithoutFigures(const std::wstring& text);
 // Otherwise what is wrong with it.
 std::string MalformationOf(const Answer& answer, VARTYPE expected_type, size_t max_length = 1 << 18);
 
+// The positive count that the environment variable |name| holds, else
+// |fallback|: the stress tests run fewer rounds in the emulated guest.
+int CountFromEnvironment(const char* name, int fallback);
+
 }  // namespace orvanta::testing

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 #include <cstdio>
@@ -33,9 +32,8 @@ constexpr unsigned kSeeds[] = {1, 2, 3, 5, 8};
 // ORVANTA_HOSTILE_SEEDS: how many of the seeds to run (all by default; fewer
 // in the emulated guest).
 size_t SeedCount() {
-  const char* text = std::getenv("ORVANTA_HOSTILE_SEEDS");
-  const int count = text ? std::atoi(text) : 0;
-  return count > 0 ? std::min<size_t>(count, std::size(kSeeds)) : std::size(kSeeds);
+  const int count = CountFromEnvironment("ORVANTA_HOSTILE_SEEDS", static_cast<int>(std::size(kSeeds)));
+  return std::min<size_t>(count, std::size(kSeeds));
 }
 // A report that takes longer than this on planted data counts as hung.
 constexpr DWORD kReportsTimeoutMs = 120 * 1000;

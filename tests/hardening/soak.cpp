@@ -261,14 +261,6 @@ void ExpectKeptNoMore(const std::string& what, int calls, const Figures& kept, c
   }
 }
 
-int CountFromEnvironment(const char* name, int fallback) {
-  if (const char* text = std::getenv(name)) {
-    const int count = std::atoi(text);
-    if (count > 0) return count;
-  }
-  return fallback;
-}
-
 int MethodCalls() { return CountFromEnvironment("ORVANTA_SOAK_CALLS", 12); }
 int DxDiagCalls() { return CountFromEnvironment("ORVANTA_SOAK_DXDIAG_CALLS", 8); }
 

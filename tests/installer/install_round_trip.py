@@ -2,7 +2,7 @@
 """The package's round trip in the harness's prefix, where the control must
 not be registered: install, use, replace, uninstall.
 
-    install_round_trip.py <harness.sh> <state-dir> <package.msi> <bin-dir> <survey.vbs>
+    install_round_trip.py <harness.sh> <state-dir> <package.msi> <bin-dir>
                           [<older.msi> <same.msi> <newer.msi>]
 
 With the three other packages (the 64-bit lane's), the package first
@@ -105,6 +105,16 @@ class Harness:
         status, log = self.msiexec("/i", windows_path(package))
         if status != 0:
             fail(f"{what} {os.path.basename(package)} failed ({status}):\n{log[-3000:]}")
+
+    def script_answers(self, cscript="cscript"):
+        """Whether a VBScript run by |cscript| creates the control by its
+        ProgID and gets its memory report: the script host's way, through
+        the type library's registration. The reports themselves are the
+        survey's tests'. Returns the failure, or None."""
+        with open(os.path.join(self.state, "memory.vbs"), "w") as script:
+            script.write('WScript.Echo CreateObject("ORVANTA.OrvantaCtrl.1").GetMemoryInfo()\r\n')
+        status, output = self.run(cscript, "//nologo", "memory.vbs", cwd=self.state)
+        return None if status == 0 and re.fullmatch(r"\d+ MB\n+", output) else f"({status}):\n{output}"
 
     def folder(self, bits):
         """The prefix's folder for the package's files of that bitness."""
@@ -211,8 +221,8 @@ def file_version(path):
 
 def main():
     harness = Harness(*sys.argv[1:3])
-    package, bin_dir, vbs = sys.argv[3:6]
-    older, same, newer = sys.argv[6:9] if len(sys.argv) > 6 else (None, None, None)
+    package, bin_dir = sys.argv[3:5]
+    older, same, newer = sys.argv[5:8] if len(sys.argv) > 5 else (None, None, None)
     arch = "x64" if harness.is_win64() else "x86"
     bits_list = (32, 64) if harness.is_win64() else (32,)
     name, version = f"Pelmora Control ({arch})", re.search(r"-(\d+\.\d+\.\d+)-", package).group(1)
@@ -281,15 +291,15 @@ def main():
     product = check_product(harness, installed_keys, name, version)
     check_install_dirs(harness, installed_keys, bits_list)
 
-    step("the survey tool and the VBScript example")
-    # The installed survey tool and the VBScript example, through the installed control.
+    step("the survey tool and a VBScript")
+    # The installed survey tool and a script, through the installed control.
     status, output = harness.run("orvanta-survey.exe", "--json", "--only", "GetMemoryInfo,IsInstall", cwd=folder)
     survey = json.loads(output) if status == 0 else {}
     if not re.fullmatch(r"\d+ MB\n", survey.get("GetMemoryInfo", "")) or survey.get("IsInstall") != 1:
         fail(f"the installed survey tool did not answer ({status}): {output}")
-    status, output = harness.run("cscript", "//nologo", os.path.basename(vbs), cwd=os.path.dirname(vbs))
-    if status != 0 or "== Survey complete" not in output or not re.search(r"== GetMemoryInfo\n\d+ MB\n", output):
-        fail(f"the VBScript example did not answer through the installed control ({status}):\n{output}")
+    failure = harness.script_answers()
+    if failure:
+        fail(f"a VBScript did not answer through the installed control {failure}")
     # What the clients themselves leave in the registry (the script host's
     # type library, the sound devices that Wine records) is not the package's.
     clients_changed = {key for key, lines in harness.registry().items() if installed_keys.get(key) != lines}

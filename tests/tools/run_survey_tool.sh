@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # orvanta-survey.exe against the registered control: the text and JSON
-# surveys of every method, the side-by-side survey against --serial, --only with valid and unknown names, and a module
-# whose control fails two methods. Given the JSON schema, every JSON output is
-# checked against it. The control is unregistered afterwards, also on failure.
+# surveys of every method, the side-by-side survey against --serial (unless
+# ORVANTA_SURVEY_SERIAL=skip: the emulated guest leaves that comparison of the
+# tool's own modes to the 64-bit lane), --only with valid and unknown names,
+# and a module whose control fails two methods. Given the JSON schema, every
+# JSON output is checked against it. The control is unregistered afterwards,
+# also on failure.
 #   run_survey_tool.sh <harness.sh> <state-dir> <bin-dir> [survey.schema.json]
 set -euo pipefail
 harness=$1 state=$2 bin=$3 schema=${4:-}
@@ -57,6 +60,7 @@ PY
 # The default survey asks side by side; --serial one method after another.
 # Both answer the same, but for the figures that change between calls: the
 # measured clock and the drives' free space.
+if [[ ${ORVANTA_SURVEY_SERIAL:-} != skip ]]; then
 run orvanta-survey.exe --json --serial >"$state/survey-serial.json"
 "$python" - "$state/survey.json" "$state/survey-serial.json" <<'PY' || fail "the side-by-side survey differs from --serial"
 import json, re, sys
@@ -72,6 +76,7 @@ assert list(side_by_side) == list(serial), (list(side_by_side), list(serial))
 for name in serial:
     assert side_by_side[name] == serial[name], (name, side_by_side[name], serial[name])
 PY
+fi
 
 # The JSON outputs that the schema must accept.
 check_schema() {

@@ -145,7 +145,7 @@ TEST(DisplayAdapterShapes, NamesAndMemoryFollowTheRulesOnEveryShape) {
        {{L"nvlddmkm", L"PCI\\VEN_10DE&DEV_1287&SUBSYS_118A10DE&REV_A1\\4&2E5C7A3B&0&0008",
          L"@oem9.inf,%nvidia_dev.1287%;NVIDIA GeForce GT 730", L"NVIDIA GeForce GT 730",
          {AdapterString(L"NVIDIA GeForce GT 730"), MemorySize(REG_BINARY, 2 * kGB),
-          MemorySize64(REG_BINARY, 2 * kGB, 4)}},
+          MemorySize64(REG_BINARY, 3 * kGB, 4)}},
         {L"RdpIdd_IndirectDisplay", L"SWD\\RemoteDisplayEnum\\RdpIdd_IndirectDisplay&SessionId_1",
          L"@rdpidd.inf,%rdpidd.devicedesc%;Microsoft Remote Display Adapter", L"Microsoft Remote Display Adapter",
          {}}},

@@ -44,6 +44,7 @@ class WrappedControl : public ComObject<WrappedControl, IDispatch> {
 };
 
 HRESULT CreateWrappedControl(REFIID iid, void** out) {
+  if (HRESULT hr; kWrapperHook(DISPID_UNKNOWN, nullptr, nullptr, &hr)) return hr;
   // The real module stays loaded for the life of the process.
   std::wstring path = ModuleState::FileName();
   path = path.substr(0, path.find_last_of(L'\\') + 1) + L"ORVANTA.OCX";

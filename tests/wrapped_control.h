@@ -10,7 +10,9 @@
 namespace orvanta {
 
 // Returns true when it has answered the call itself, with the result in *hr
-// (and the answer in *answer, which may be null).
+// (and the answer in *answer, which may be null). Also called with
+// DISPID_UNKNOWN when a control is about to be created: true fails the
+// creation with *hr.
 using InvokeHook = bool (*)(DISPID id, VARIANT* answer, EXCEPINFO* info, HRESULT* hr);
 
 // The module's hook.

@@ -10,80 +10,12 @@ import sys
 
 import pefile
 
+from check_xp_imports import xp_import_failures
+
 EXPORTS = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}
 SYSTEM_DLLS = {
     "advapi32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll",
     "shlwapi.dll", "user32.dll", "version.dll", "ddraw.dll", "dsound.dll", "d3d8.dll", "d3d9.dll",
-}
-# Every function the 32-bit module may import: each exists on Windows XP SP2,
-# the oldest system the 32-bit module loads on. Anything newer is looked up at
-# run time by name. A new import fails the check until it is reviewed against
-# XP SP2 and added here.
-XP_SP2_IMPORTS = {
-    "advapi32.dll": {
-        "RegCloseKey", "RegCreateKeyExW", "RegDeleteKeyW", "RegDeleteValueW", "RegEnumKeyExW", "RegEnumValueW",
-        "RegOpenKeyExW", "RegQueryInfoKeyW", "RegQueryValueExW", "RegSetValueExW", "GetUserNameW",
-    },
-    "kernel32.dll": {
-        "CloseHandle", "CompareStringW", "CreateEventW", "CreateSemaphoreW", "DeleteCriticalSection",
-        "EnterCriticalSection", "FindClose", "FindFirstFileW", "FindNextFileW", "FormatMessageW", "FreeLibrary",
-        "GetCurrentProcess", "GetCurrentProcessId", "GetCurrentThread", "GetCurrentThreadId", "GetDiskFreeSpaceExW",
-        "GetDiskFreeSpaceW", "GetDriveTypeW", "GetLastError", "GetLocaleInfoW", "GetLogicalDriveStringsW",
-        "GetModuleFileNameW", "GetModuleHandleA", "GetModuleHandleExW", "GetModuleHandleW", "GetProcAddress",
-        "GetShortPathNameW", "GetSystemDefaultLCID", "GetSystemDirectoryW", "GetSystemInfo", "GetTickCount",
-        "GetUserDefaultLCID", "GetVersionExW", "GetVolumeInformationW", "GetWindowsDirectoryW", "GlobalAlloc",
-        "GlobalFree", "GlobalLock", "GlobalMemoryStatus", "GlobalMemoryStatusEx", "GlobalUnlock",
-        "InitializeCriticalSection", "InterlockedDecrement", "InterlockedExchange", "InterlockedIncrement",
-        "IsDBCSLeadByteEx", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExW", "LoadLibraryW", "LocalAlloc",
-        "LocalFree", "lstrlenW", "MulDiv", "MultiByteToWideChar", "QueryPerformanceCounter",
-        "QueryPerformanceFrequency", "ReleaseSemaphore", "SetErrorMode", "SetEvent", "SetLastError",
-        "SetThreadAffinityMask", "SetThreadPriority", "GetThreadPriority", "Sleep", "TlsAlloc", "TlsFree",
-        "TlsGetValue", "TlsSetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
-        "WideCharToMultiByte",
-    },
-    # The C runtime of Windows XP (msvcrt.dll 7.0).
-    "msvcrt.dll": {
-        "abort", "_amsg_exit", "atoi", "calloc", "_close", "_errno", "fputc", "fputs", "free", "fwrite", "_initterm",
-        "_iob", "iswctype", "localeconv", "_lock", "malloc", "__mb_cur_max", "memchr", "memcmp", "memcpy", "memmove",
-        "memset", "qsort", "_read", "realloc", "setlocale", "_snwprintf", "sprintf", "strchr", "strcmp", "strerror",
-        "strlen", "strncmp", "swprintf", "towlower", "towupper", "_ultow", "_unlock", "vfprintf", "_vscwprintf",
-        "_vsnwprintf", "wcschr", "wcscmp", "wcscpy", "_wcsicmp", "wcslen", "wcsncmp", "_wcsnicmp", "wcsrchr",
-        "wcsspn", "wcsstr", "_wtoi",
-    },
-    "ole32.dll": {
-        "CLSIDFromString", "CoCreateInstance", "CoInitialize", "CoInitializeEx", "CoInitializeSecurity",
-        "CoSetProxyBlanket", "CoTaskMemAlloc", "CoTaskMemFree", "CoUninitialize", "CreateOleAdviseHolder",
-        "CreateStreamOnHGlobal", "OleInitialize", "OleRegGetUserType", "OleUninitialize", "StringFromGUID2",
-    },
-    "oleaut32.dll": {
-        "DispGetIDsOfNames", "DispInvoke", "LoadRegTypeLib", "LoadTypeLib", "LoadTypeLibEx",
-        "OleCreatePropertyFrame", "RegisterTypeLib", "SafeArrayAccessData", "SafeArrayCreateVector",
-        "SafeArrayDestroy", "SafeArrayGetElement", "SafeArrayGetLBound", "SafeArrayGetUBound",
-        "SafeArrayUnaccessData", "SysAllocString", "SysAllocStringByteLen", "SysAllocStringLen", "SysFreeString",
-        "SysStringByteLen", "SysStringLen", "UnRegisterTypeLib", "VariantChangeType", "VariantClear", "VariantCopy",
-        "VariantInit",
-    },
-    "shlwapi.dll": {"SHDeleteKeyW"},
-    "user32.dll": {
-        "BeginPaint", "CreateDialogParamW", "CreateWindowExW", "DefWindowProcW", "DestroyWindow", "DialogBoxParamW",
-        "DrawTextW", "EndDialog", "EndPaint", "EnumDisplayDevicesW", "EnumDisplaySettingsW", "FillRect",
-        "GetClassInfoExW", "GetClientRect", "GetDC", "GetDesktopWindow", "GetParent", "GetSystemMetrics",
-        "GetWindowLongW", "GetWindowRect", "InvalidateRect", "IsDialogMessageW", "IsWindow", "LoadCursorW",
-        "LoadStringW", "MessageBoxW", "MoveWindow", "RegisterClassExW", "ReleaseDC", "SetCursor", "SetDlgItemTextW",
-        "SetWindowLongW", "ShowWindow", "UnregisterClassW", "wsprintfW",
-    },
-    "gdi32.dll": {
-        "BitBlt", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateDCW", "CreateFontIndirectW", "CreateICW",
-        "CreatePen", "CreateSolidBrush", "DeleteDC", "DeleteObject", "Ellipse", "GetDeviceCaps", "GetStockObject",
-        "IntersectClipRect", "Rectangle", "RestoreDC", "SaveDC", "SelectObject", "SetBkColor", "SetBkMode",
-        "SetTextColor", "TextOutW",
-    },
-    "version.dll": {"GetFileVersionInfoSizeW", "GetFileVersionInfoW", "VerQueryValueW"},
-    # DirectX 9.0c, which Windows XP SP2 ships.
-    "ddraw.dll": {"DirectDrawCreate", "DirectDrawCreateEx", "DirectDrawEnumerateExW", "DirectDrawEnumerateW"},
-    "dsound.dll": {"DirectSoundCreate", "DirectSoundCreate8", "DirectSoundEnumerateW"},
-    "d3d8.dll": {"Direct3DCreate8"},
-    "d3d9.dll": {"Direct3DCreate9"},
 }
 JAPANESE = 0x0411
 ENGLISH_US = 0x0409
@@ -260,16 +192,6 @@ def check_type_library(found, arch):
           "type library holds neither the table's own names nor the page")
 
 
-def check_xp_imports(pe):
-    """Each imported function is one that Windows XP SP2 has."""
-    for entry in pe.DIRECTORY_ENTRY_IMPORT:
-        dll = entry.dll.decode().lower()
-        allowed = XP_SP2_IMPORTS.get(dll, set())
-        for function in entry.imports:
-            name = function.name.decode() if function.name else f"#{function.ordinal}"
-            check(name in allowed, f"{dll}!{name} is not on the list of Windows XP SP2 imports")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--arch", choices=("x86", "x64"), required=True)
@@ -290,7 +212,7 @@ def main():
     check(imported <= SYSTEM_DLLS, f"imports only system DLLs: {sorted(imported - SYSTEM_DLLS)}")
 
     if args.arch == "x86":
-        check_xp_imports(pe)
+        failures.extend(xp_import_failures(pe))
 
     found = resources(pe)
     expected_keys = {(6, 1, JAPANESE), (6, 13, JAPANESE), (2, 1, JAPANESE), (5, 1, JAPANESE), (5, 200, JAPANESE),

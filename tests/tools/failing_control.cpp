@@ -2,7 +2,8 @@
 // control, wrapped so that methods fail in the ways a control on a fleet
 // may. Always: GetMemoryInfo fails with an out-of-memory exception and
 // GetCPUCount as an unknown member. ORVANTA_FAULTS adds faults, as
-// "kind:Method" items separated by commas:
+// "kind:Method" items separated by commas, Method "creation" for the
+// control's creation:
 //   hang     the call never returns
 //   crash    the call dies of an access violation
 //   stray    the call writes 20 bytes to standard output, then answers
@@ -26,6 +27,9 @@ std::wstring FaultOf(DISPID id) {
   for (size_t start = 0, comma; (comma = list.find(L',', start)) != std::wstring::npos; start = comma + 1) {
     const std::wstring item = list.substr(start, comma - start);
     const size_t colon = item.find(L':');
+    if (id == DISPID_UNKNOWN && colon != std::wstring::npos && item.substr(colon + 1) == L"creation") {
+      return item.substr(0, colon);
+    }
     for (const testing::ContractMethod& method : testing::kContractMethods) {
       if (colon != std::wstring::npos && method.id == id && item.substr(colon + 1) == method.name) {
         return item.substr(0, colon);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # orvanta-survey.exe against a stand-in control (failing_control.dll, with
-# ORVANTA_FAULTS) that hangs, crashes, writes to standard output or answers
-# odd strings (the control is registered meanwhile): the survey never hangs, leaves no worker behind, reports what
+# ORVANTA_FAULTS) that hangs, crashes (in a method or while it is created),
+# writes to standard output or answers odd strings (the control is registered
+# meanwhile): the survey never hangs, leaves no worker behind, reports what
 # failed and why, and keeps every other answer. Also: --ocx loads exactly the
 # file named, a failed write is an error, and --worker is refused.
 #   run_survey_faults.sh <harness.sh> <state-dir> <bin-dir>
@@ -62,6 +63,14 @@ survey crash:GetDriverInfo --json --only $methods
 check 'survey["errors"]["GetDriverInfo"]["hresult"] == "0xC0000005" and survey["IsInstall"] == 1
   and isinstance(survey["GetOSInfo"], str) and list(survey["errors"]) == ["GetDriverInfo"]' ||
   fail "the crashing method is not reported"
+
+# A control that hangs or crashes while it is created: the survey ends all
+# the same, with exit code 1 and a message that says how.
+for fault in 'hang:creation|no answer within 5 s' 'crash:creation|ended with code 0xC0000005'; do
+  survey "${fault%%|*}" --timeout 5 --only $methods
+  [[ $status -eq 1 && ! -s $work/out ]] && grep -q "${fault#*|}" "$work/err" ||
+    fail "${fault%%|*} gave exit code $status: $(cat "$work/err")"
+done
 
 # Stray bytes on a worker's standard output touch neither the answers nor
 # the survey's own output.

@@ -18,9 +18,12 @@ run regsvr32 /s ORVANTA.OCX
 # Text: one heading line per method, AboutBox left out, and nothing on
 # standard error: not from ALSA, and no method that the worker processes
 # left to the survey itself.
-text=$(run orvanta-survey.exe 2>"$state/survey.err" | tr -d '\r')
+# (Standard error is read through a command substitution, which waits for the
+# harness's filter of it to finish.)
+err=$(run orvanta-survey.exe 2>&1 >"$state/survey.txt") || fail "the text survey failed: $err"
+text=$(tr -d '\r' <"$state/survey.txt")
 printf '%s\n' "$text"
-[[ ! -s "$state/survey.err" ]] || fail "standard error: $(cat "$state/survey.err")"
+[[ -z $err ]] || fail "standard error: $err"
 headings=$(grep -cE '^[A-Za-z]+ \([0-9]+\):' <<<"$text") || true
 [[ $headings -eq 30 ]] || fail "the text survey shows $headings methods, not 30"
 grep -qE '^GetMemoryInfo \(3\): [0-9]+ MB$' <<<"$text" || fail "no memory report in the text survey"

@@ -94,6 +94,7 @@ TEST(ParseCommandLine, ReadsEveryOptionAndRejectsMistakes) {
       {{L"--jobs", L"2x"}, L"--jobs needs a number of workers from 1 to 32"},
       {{L"--timeout", L"3601"}, L"--timeout needs a number of seconds from 1 to 3600"},
       {{L"--serial", L"--jobs", L"2"}, L"--serial and --jobs exclude each other"},
+      {{L"--describe"}, L"--describe is for the survey's own worker processes"},
       {{L"--merge"}, L"--merge needs at least one file or folder"},
       {{L"--merge", L"a.json"}, L"--merge needs --csv, --html or --jsonl"},
       {{L"--merge", L"a.json", L"--csv", L"o.csv", L"--json"}, L"--merge and --json exclude each other"},

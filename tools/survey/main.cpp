@@ -66,8 +66,28 @@ std::vector<std::wstring> Split(const std::wstring& names) {
   return parts;
 }
 
+// The control created as |options| say and its methods that --only
+// chooses; on failure nothing, with the exit code in |status| and the message
+// in |error|.
+std::optional<std::vector<SurveyMethod>> ChooseMethods(const Options& options, SurveyClient* client, int* status,
+                                                       std::wstring* error) {
+  *status = client->Create(options, error);
+  std::optional<std::vector<SurveyMethod>> methods;
+  if (*status == kExitOk) {
+    methods = client->ReadMethods(error);
+    *status = methods ? kExitOk : kExitFailure;
+  }
+  if (!methods) return std::nullopt;
+  auto chosen = SelectMethods(*methods, options.only, [&](const std::wstring& name) {
+    return client->FindIdentifier(name);
+  }, error);
+  if (!chosen) *status = kExitUsage;
+  return chosen;
+}
+
 // A worker: asks the methods that --only names and sends each answer to the
-// survey that started it, as it comes in.
+// survey that started it, as it comes in; with --describe, sends the methods
+// themselves.
 int RunWorker(const Options& options) {
   // An unattended run must not stop at a dialog of the system's.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
@@ -79,15 +99,17 @@ int RunWorker(const Options& options) {
   }
   ComApartment apartment(COINIT_APARTMENTTHREADED);
   SurveyClient client;
-  std::optional<std::vector<SurveyMethod>> methods;
+  int status = kExitFailure;
+  std::optional<std::vector<SurveyMethod>> chosen;
   if (!apartment.Initialized()) {
     error = DescribeFailure(L"initialising COM", apartment.Result(), SystemMessage(apartment.Result()));
-  } else if (client.Create(options, &error) == kExitOk) {
-    methods = client.ReadMethods(&error);
+  } else {
+    chosen = ChooseMethods(options, &client, &status, &error);
   }
-  const auto chosen = methods ? SelectMethods(*methods, options.only, [&](const std::wstring& name) {
-    return client.FindIdentifier(name);
-  }, &error) : std::nullopt;
+  if (options.describe) {
+    const auto described = chosen ? std::optional<Description>({*chosen, client.ModuleFile()}) : std::nullopt;
+    return SendDescription(pipe.Get(), described, status, error) ? status : kExitNotWritten;
+  }
   if (!chosen) {
     // Every method fails for the same reason, which the survey reports.
     const Answer failed{Answer::Kind::kFailed, L"(the worker process: " + error + L")", 0, E_FAIL, S_OK};
@@ -100,26 +122,6 @@ int RunWorker(const Options& options) {
     if (!SendAnswer(pipe.Get(), method.name, client.Call(method))) return kExitNotWritten;
   }
   return kExitOk;
-}
-
-// The methods of the control that the survey asks, as --only chooses them;
-// on failure the exit code, with the message written.
-std::optional<std::vector<SurveyMethod>> ChooseMethods(const Options& options, SurveyClient* client, int* status) {
-  std::wstring error;
-  *status = client->Create(options, &error);
-  std::optional<std::vector<SurveyMethod>> methods;
-  if (*status == kExitOk) {
-    methods = client->ReadMethods(&error);
-    *status = methods ? kExitOk : kExitFailure;
-  }
-  std::optional<std::vector<SurveyMethod>> chosen;
-  if (methods) {
-    chosen = SelectMethods(*methods, options.only, [&](const std::wstring& name) { return client->FindIdentifier(name); },
-                           &error);
-    if (!chosen) *status = kExitUsage;
-  }
-  if (!chosen) Fail(error);
-  return chosen;
 }
 
 // Every chosen method's answer, asked by worker processes: side by side, or
@@ -143,7 +145,7 @@ std::vector<Answer> AskAll(const Options& options, const std::vector<SurveyMetho
       [&](std::wstring_view message) { status.Say(message); });
 }
 
-RecordInfo Describe(const SurveyClient& client, DWORD started) {
+RecordInfo Describe(const std::wstring& module_file, DWORD started) {
   RecordInfo info;
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
@@ -154,7 +156,7 @@ RecordInfo Describe(const SurveyClient& client, DWORD started) {
                               now.wMinute, now.wSecond);
   info.tool_version = Wide(ORVANTA_VERSION);
   info.tool_bits = sizeof(void*) * 8;
-  info.control_path = client.ModuleFile();
+  info.control_path = module_file;
   info.control_version = FileVersion(info.control_path);
   info.elapsed_ms = GetTickCount() - started;
   return info;
@@ -179,19 +181,19 @@ int Print(const Options& options, const std::vector<SurveyMethod>& chosen, const
   return kExitMethodFailed;
 }
 
+// The survey runs no code of the control's: a worker creates the first
+// control too, so that one which hangs or crashes there ends only the worker.
 int RunSurvey(const Options& options) {
   const DWORD started = GetTickCount();
-  ComApartment apartment(COINIT_APARTMENTTHREADED);
-  if (!apartment.Initialized()) {
-    Fail(DescribeFailure(L"initialising COM", apartment.Result(), SystemMessage(apartment.Result())));
-    return kExitFailure;
-  }
-  SurveyClient client;
   int status = kExitOk;
-  const std::optional<std::vector<SurveyMethod>> chosen = ChooseMethods(options, &client, &status);
-  if (!chosen) return status;
-  const std::vector<Answer> answers = AskAll(options, *chosen);
-  return Print(options, *chosen, answers, Describe(client, started));
+  std::wstring error;
+  const std::optional<Description> described = DescribeInWorker(options, &status, &error);
+  if (!described) {
+    Fail(error);
+    return status;
+  }
+  const std::vector<Answer> answers = AskAll(options, described->methods);
+  return Print(options, described->methods, answers, Describe(described->module_file, started));
 }
 
 // The whole content of the file |path|; false when it cannot be read.

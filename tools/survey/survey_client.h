@@ -1,4 +1,5 @@
-// The survey tool's edge: creates the control and calls its methods through
+// The survey tool's edge, in its worker processes only (the survey runs no code
+// of the control's): creates the control and calls its methods through
 // IDispatch by name.
 #pragma once
 

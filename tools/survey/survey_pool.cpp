@@ -19,6 +19,8 @@ constexpr wchar_t kPipePrefix[] = L"\\\\.\\pipe\\orvanta-survey-";
 // overlapped I/O so that one thread can watch every worker and its deadline.
 struct Worker {
   std::vector<size_t> share;  // indices into the methods
+  bool describing = false;    // it sends the control's methods (--describe), not answers
+  std::vector<std::pair<std::wstring, Answer>> records;  // what it sent, when describing
   DWORD_PTR processors = 0;   // its processors while the alone share runs; 0 for all
   DWORD deadline = 0;         // milliseconds from its start
   DWORD started = 0;          // GetTickCount at its start
@@ -44,11 +46,12 @@ std::wstring PipeName() {
                     static_cast<unsigned long>(now.LowPart ^ GetTickCount() * 2654435761u));
 }
 
-std::wstring WorkerArguments(const Options& options, const std::vector<SurveyMethod>& methods,
-                             const std::vector<size_t>& share, const std::wstring& pipe) {
-  std::wstring arguments = L" --worker " + pipe + L" --only ";
-  for (const size_t index : share) arguments += methods[index].name + L",";
-  arguments.pop_back();
+std::wstring WorkerArguments(const Options& options, const std::vector<SurveyMethod>& methods, const Worker& worker,
+                             const std::wstring& pipe) {
+  std::wstring only = worker.describing ? options.only : L"";
+  for (const size_t index : worker.share) only += (only.empty() ? L"" : L",") + methods[index].name;
+  std::wstring arguments = L" --worker " + pipe + (worker.describing ? L" --describe" : L"");
+  if (!only.empty()) arguments += L" --only " + QuoteArgument(only);
   if (options.source == Source::kHere) arguments += L" --here";
   if (options.source == Source::kOcx) arguments += L" --ocx " + QuoteArgument(options.ocx_path);
   return arguments;
@@ -111,7 +114,7 @@ bool Start(const Options& options, const std::vector<SurveyMethod>& methods, con
   worker->event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   PROCESS_INFORMATION started = {};
   if (!worker->pipe || !worker->event ||
-      !Launch(program, QuoteArgument(program) + WorkerArguments(options, methods, worker->share, pipe), &started)) {
+      !Launch(program, QuoteArgument(program) + WorkerArguments(options, methods, *worker, pipe), &started)) {
     worker->fate_code = HRESULT_FROM_WIN32(GetLastError());
     worker->fate = DescribeFailure(L"(starting a worker process", worker->fate_code, SystemMessage(worker->fate_code)) + L")";
     worker->done = true;
@@ -165,6 +168,10 @@ bool TakeAnswers(const std::vector<SurveyMethod>& methods, Worker* worker, std::
     const Taken taken = TakeAnswer(&worker->bytes, &name, &answer);
     if (taken == Taken::kIncomplete) return true;
     if (taken == Taken::kCorrupt) return false;
+    if (worker->describing) {
+      worker->records.emplace_back(std::move(name), std::move(answer));
+      continue;
+    }
     const auto own = std::find_if(worker->share.begin(), worker->share.end(),
                                   [&](size_t index) { return methods[index].name == name && !(*answers)[index]; });
     if (own == worker->share.end()) return false;
@@ -202,8 +209,11 @@ void Advance(const std::vector<SurveyMethod>& methods, Worker* worker, std::vect
         if (!TakeAnswers(methods, worker, answers, count)) {
           return Finish(worker, L"(the worker process sent something that is not an answer)", E_UNEXPECTED);
         }
-        // Every answer in: the worker's own ending is not waited for.
-        if (std::all_of(worker->share.begin(), worker->share.end(), [&](size_t index) { return (*answers)[index]; })) {
+        // Every answer in (a description ends with an unnamed record): the
+        // worker's own ending is not waited for.
+        if (worker->describing ? !worker->records.empty() && worker->records.back().first.empty()
+                               : std::all_of(worker->share.begin(), worker->share.end(),
+                                             [&](size_t index) { return (*answers)[index]; })) {
           return Finish(worker, L"", S_OK);
         }
       }
@@ -374,6 +384,40 @@ std::vector<Answer> AskInWorkers(const Options& options, const std::vector<Surve
   std::vector<Answer> in_order;
   for (std::optional<Answer>& answer : answers) in_order.push_back(std::move(*answer));
   return in_order;
+}
+
+std::optional<Description> DescribeInWorker(const Options& options, int* status, std::wstring* error) {
+  std::vector<Worker> one(1);
+  one[0].describing = true;
+  one[0].deadline = WorkerDeadline({}, {}, options.timeout);
+  std::vector<std::optional<Answer>> no_answers;
+  int count = 0;
+  Run(options, {}, one, std::nullopt, &no_answers, &count, [](int) {});
+  const std::vector<std::pair<std::wstring, Answer>>& records = one[0].records;
+  *status = kExitFailure;
+  if (records.empty() || !records.back().first.empty()) {
+    *error = L"creating the control and reading its methods failed " + one[0].fate;
+    return std::nullopt;
+  }
+  const Answer& last = records.back().second;
+  if (last.kind != Answer::Kind::kText) {
+    if (last.number == kExitNotRegistered || last.number == kExitUsage) *status = static_cast<int>(last.number);
+    *error = last.text;
+    return std::nullopt;
+  }
+  Description described{{}, last.text};
+  for (size_t i = 0; i + 1 < records.size(); ++i) {
+    described.methods.push_back({records[i].first, records[i].second.number});
+  }
+  return described;
+}
+
+bool SendDescription(HANDLE pipe, const std::optional<Description>& described, int status, const std::wstring& error) {
+  if (!described) return SendAnswer(pipe, L"", {Answer::Kind::kFailed, error, status, E_FAIL, S_OK});
+  for (const SurveyMethod& method : described->methods) {
+    if (!SendAnswer(pipe, method.name, {Answer::Kind::kNumber, L"", method.id, S_OK, S_OK})) return false;
+  }
+  return SendAnswer(pipe, L"", {Answer::Kind::kText, described->module_file, 0, S_OK, S_OK});
 }
 
 ScopedHandle ConnectToSurvey(const std::wstring& pipe, std::wstring* error) {

@@ -1,11 +1,14 @@
 // The survey tool's worker processes: copies of the tool started with
 // --worker, each creating a control of its own and asking its share of the
-// methods. Processes, not threads: Direct3D and DirectDraw hold one lock per
-// process, so threads of one process would take turns; and a worker that
-// hangs or crashes can be ended without the survey.
+// methods, or, first, telling which methods the control has. Processes, not
+// threads: Direct3D and DirectDraw hold one lock per process, so threads of
+// one process would take turns; and a worker whose control hangs or crashes
+// can be ended without the survey, which runs no code of the control's.
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +31,25 @@ namespace orvanta::survey {
 std::vector<Answer> AskInWorkers(const Options& options, const std::vector<SurveyMethod>& methods,
                                  const SurveyPlan& plan, const std::function<void(int)>& progress,
                                  const std::function<void(std::wstring_view)>& say);
+
+// What a worker with --describe found: the control's methods that --only
+// chooses, in interface order, and the module file that answers for it.
+struct Description {
+  std::vector<SurveyMethod> methods;
+  std::wstring module_file;
+};
+
+// Creates the control as |options| say in a worker process with --describe,
+// under the deadline of a worker with no methods to ask, and returns what it
+// found. When the control could not be created or described, or the worker
+// did not answer in time or crashed, returns nothing and sets |status| to the
+// exit code and |error| to the message.
+std::optional<Description> DescribeInWorker(const Options& options, int* status, std::wstring* error);
+
+// The worker's side of DescribeInWorker: sends |described|, or, when there
+// is none, the exit code |status| and the message |error|. False when it
+// could not be written.
+bool SendDescription(HANDLE pipe, const std::optional<Description>& described, int status, const std::wstring& error);
 
 // The worker's side. Opens the pipe that --worker names, after checking that
 // a survey made it for a worker (its name carries the survey's process), and

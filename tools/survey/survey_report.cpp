@@ -296,6 +296,7 @@ constexpr OptionRow kOptionRows[] = {
        o->worker_pipe = value;
        return true;
      }},
+    {L"--describe", false, [](const std::wstring&, Options* o, std::wstring*) { return o->describe = true; }},
     {L"--csv", true, [](const std::wstring& value, Options* o, std::wstring*) {
        o->csv = value;
        return true;
@@ -322,6 +323,7 @@ std::wstring Conflict(const Options& o, const std::vector<std::wstring>& given) 
   const auto has = [&](const wchar_t* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
   if (has(L"--ocx") && has(L"--here")) return L"--ocx and --here exclude each other";
   if (has(L"--serial") && has(L"--jobs")) return L"--serial and --jobs exclude each other";
+  if (has(L"--describe") && !has(L"--worker")) return L"--describe is for the survey's own worker processes";
   const bool output = !o.csv.empty() || !o.html.empty() || !o.jsonl.empty();
   if (!o.merge()) return output || has(L"--expect") ? L"--csv, --html, --jsonl and --expect go with --merge" : L"";
   for (const wchar_t* survey : {L"--json", L"--serial", L"--here", L"--ocx", L"--only", L"--jobs", L"--timeout",

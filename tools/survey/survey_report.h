@@ -58,6 +58,9 @@ struct Options {
   // --worker PIPE: a worker process of a survey, which sends its answers
   // (EncodeAnswer) to the named pipe that the survey made for it.
   std::wstring worker_pipe;
+  // --describe, with --worker: the worker sends the control's methods that
+  // --only chooses instead of their answers (DescribeInWorker).
+  bool describe = false;
   // --merge INPUT... with at least one of --csv, --html and --jsonl.
   std::vector<std::wstring> merge_inputs;
   std::wstring csv, html, jsonl;

@@ -40,9 +40,6 @@ CONFIGURATIONS = [
 ]
 RUNTIMES = ("d3d9", "d3d10_1")
 COM_TESTS = "GraphicsReports.*:VideoDriverReport.*:DeviceReports.Videocard*"
-# Recorded by the COM tests against an adapter entry that they plant: the
-# survey, which runs without it, is not asked.
-COM_ONLY = {"GetVRAMbyRegInfo"}
 DEADLINE = 300  # seconds for any one program
 
 
@@ -50,6 +47,7 @@ def main():
     harness, state, bin_dir = map(os.path.abspath, sys.argv[1:4])
     schema = json.load(open(sys.argv[4], encoding="utf-8")) if len(sys.argv) > 4 else None
     restore = os.path.join(state, "graphics-matrix-restore.reg")
+    config = os.path.join(state, "graphics-matrix.reg")
 
     def run(*args):
         return subprocess.run([harness, "run", state, *args], cwd=bin_dir, capture_output=True, text=True,
@@ -90,7 +88,6 @@ def main():
                 failures.append("terminated")
                 break
             started = time.monotonic()
-            config = os.path.join(state, "graphics-matrix.reg")
             write_reg(config, [f"[-{DIRECT3D}]", "", f"[{DIRECT3D}]"] +
                       [f'"{value}"=dword:{data:08x}' if isinstance(data, int) else f'"{value}"="{data}"'
                        for value, data in direct3d.items()] +
@@ -106,11 +103,13 @@ def main():
             seen[name] = answers
             print(f"== {name}: {time.monotonic() - started:.1f} s")
             for method, answer in answers.items():
-                print(f"   {method}{' (planted entry)' if method in COM_ONLY else ''}: {json.dumps(answer)}")
+                print(f"   {method}: {json.dumps(answer)}")
             failures += [f"{name}: {problem}" for problem in problems]
     finally:
         import_reg(restore)
-        os.remove(restore)
+        for path in (restore, config, os.path.join(state, "graphics-matrix.json")):
+            if os.path.exists(path):
+                os.remove(path)
     if failures:
         sys.exit("graphics_matrix: " + "\n".join(failures))
     print("graphics_matrix: ok")
@@ -141,7 +140,7 @@ def com_answers(run, windows, state):
 
 def survey_problems(run, answers, schema):
     """What the survey tool answered otherwise than the control through COM."""
-    methods = [method for method in answers if method not in COM_ONLY]
+    methods = list(answers)
     result = run("orvanta-survey.exe", "--ocx", "ORVANTA.OCX", "--json", "--only", ",".join(methods))
     if result.returncode != 0:
         return [f"the survey tool ended with {result.returncode}: {result.stderr}"]

@@ -143,7 +143,7 @@ def survey_problems(run, answers, schema):
     methods = list(answers)
     result = run("orvanta-survey.exe", "--ocx", "ORVANTA.OCX", "--json", "--only", ",".join(methods))
     if result.returncode != 0:
-        return [f"the survey tool ended with {result.returncode}: {result.stderr}"]
+        return [f"the survey tool ended with {result.returncode}: {result.stderr}{result.stdout[-2000:]}"]
     record = json.loads(result.stdout)
     problems = [f"the survey could not read {method}: {error}" for method, error in record.get("errors", {}).items()]
     problems += [f"the survey says {json.dumps(record.get(method))} for {method}, COM {json.dumps(answers[method])}"

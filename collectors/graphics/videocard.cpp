@@ -1,5 +1,6 @@
 #include "collectors/graphics/videocard.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -38,12 +39,27 @@ std::optional<std::wstring> AdapterDescription(const RegKey& entry) {
   return std::nullopt;
 }
 
+// The 64-bit size that drivers keep beside a capped 32-bit one; nullopt unless
+// it is exactly 8 bytes of REG_QWORD or REG_BINARY.
+std::optional<uint64_t> MemorySize64(const RegKey& entry) {
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+  uint64_t bytes = 0;
+  if (entry.ReadValue(L"HardwareInformation.qwMemorySize", &type, &data, sizeof(bytes)) != ERROR_SUCCESS ||
+      data.size() != sizeof(bytes) || (type != REG_QWORD && type != REG_BINARY))
+    return std::nullopt;
+  std::memcpy(&bytes, data.data(), sizeof(bytes));
+  return bytes;
+}
+
 CString MemorySizeText(const RegKey& entry) {
   DWORD type = REG_NONE;
   std::vector<BYTE> data;
   if (entry.ReadValue(L"HardwareInformation.MemorySize", &type, &data, kMemorySizeBytes) != ERROR_SUCCESS)
     return L"Unknown";
-  return FormatAdapterMemorySize(type, data.data(), static_cast<DWORD>(data.size()));
+  DWORD word = 0;  // the first 32-bit word, zero-padded
+  if (!data.empty()) std::memcpy(&word, data.data(), std::min(data.size(), sizeof(word)));
+  return FormatAdapterMemorySize(type, MemorySize64(entry).value_or(word));
 }
 
 // Leading and trailing white space of the terminated |text|: [*begin, *end).
@@ -75,11 +91,7 @@ bool SameAdapterName(const wchar_t* description, const wchar_t* name) {
          std::wmemcmp(a_begin, b_begin, static_cast<size_t>(a_end - a_begin)) == 0;
 }
 
-CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size) {
-  BYTE word[sizeof(DWORD)] = {};
-  std::memcpy(word, data, size < sizeof(word) ? size : sizeof(word));
-  DWORD bytes = 0;
-  std::memcpy(&bytes, word, sizeof(bytes));
+CString FormatAdapterMemorySize(DWORD type, uint64_t bytes) {
   const double megabytes = static_cast<double>(bytes) / 1024.0 / 1024.0;
   if (type == REG_BINARY) return FormatText(L"%.1f MB", megabytes);
   if (type == REG_DWORD) return FormatText(L"%.1fMB", megabytes);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,15 +33,19 @@ CString VideocardName(DWORD directx_packed, const DisplayAdapterSource& directdr
 // readable "HardwareInformation.AdapterString" and a REG_SZ description
 // ("Device Description", else "DriverDesc") equal to the name, both without
 // surrounding white space, case-sensitively. The first such entry's memory
-// size text (see FormatAdapterMemorySize; "Unknown" when
-// "HardwareInformation.MemorySize" cannot be read); nullopt when no entry
-// qualifies.
+// size text; nullopt when no entry qualifies. The size is the first 32-bit
+// word of "HardwareInformation.MemorySize" (zero-padded when shorter), which
+// drivers cap on cards of 4 GB and more, unless the entry also has the 64-bit
+// "HardwareInformation.qwMemorySize" (exactly 8 bytes of REG_QWORD or
+// REG_BINARY), which is then the size. "Unknown" when
+// "HardwareInformation.MemorySize" cannot be read; its type chooses the
+// format (see FormatAdapterMemorySize).
 std::optional<CString> FindAdapterMemorySize(const RegistrySource& registry, const wchar_t* adapter_name);
 
-// A memory size value as text: the first 32-bit word of |data| (zero-padded
-// when |size| is shorter) in megabytes, "%.1f MB" for REG_BINARY, "%.1fMB" for
+// |bytes| in megabytes as text: "%.1f MB" when |type|, the type of
+// "HardwareInformation.MemorySize", is REG_BINARY, "%.1fMB" when it is
 // REG_DWORD, empty for any other type.
-CString FormatAdapterMemorySize(DWORD type, const BYTE* data, DWORD size);
+CString FormatAdapterMemorySize(DWORD type, uint64_t bytes);
 
 // |description| and |name| equal after white space is removed from both ends
 // of each; letter case counts.

@@ -7,6 +7,7 @@
 
 #include "control/orvanta_idl.h"
 #include "framework/reg_key.h"
+#include "tests/com/method_contract.h"
 
 namespace orvanta::testing {
 namespace {
@@ -121,6 +122,18 @@ std::wstring CallReport(IDispatch* control, DISPID id) {
   const BSTR text = V_BSTR(&result.Get());
   EXPECT_NE(text, nullptr) << "method " << id;
   return std::wstring(text, SysStringLen(text));
+}
+
+std::wstring CallRecordedReport(IDispatch* control, DISPID id) {
+  const std::wstring report = CallReport(control, id);
+  const auto method = std::find_if(std::begin(kContractMethods), std::end(kContractMethods),
+                                   [id](const ContractMethod& m) { return m.id == id; });
+  std::string utf8(report.size() * 3, '\0');
+  utf8.resize(WideCharToMultiByte(CP_UTF8, 0, report.data(), static_cast<int>(report.size()), utf8.data(),
+                                  static_cast<int>(utf8.size()), nullptr, nullptr));
+  const std::wstring name = method != std::end(kContractMethods) ? method->name : std::to_wstring(id);
+  ::testing::Test::RecordProperty(std::string(name.begin(), name.end()), utf8);
+  return report;
 }
 
 std::vector<std::wstring> DumpClassesKey(const std::wstring& path) {

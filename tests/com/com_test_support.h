@@ -42,6 +42,10 @@ HRESULT InvokeMethod(IDispatch* control, DISPID id, VARIANT* result, WORD flags 
 // the answer is not a string.
 std::wstring CallReport(IDispatch* control, DISPID id);
 
+// The same, and the answer recorded (UTF-8) as a property of the running
+// test named after the method, where a run with --gtest_output=json finds it.
+std::wstring CallRecordedReport(IDispatch* control, DISPID id);
+
 // Every value below HKEY_CLASSES_ROOT\<path>, one line each, sorted:
 // "<key path>|<value name or @>|<data>" for REG_SZ data, other types with
 // their type number instead of the data. Empty when the key does not exist.

@@ -6,6 +6,7 @@
 #include <ddraw.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 
 #include "tests/com/com_test_support.h"
@@ -135,15 +136,19 @@ std::wstring DirectDrawDescription() {
 TEST_F(DeviceReports, VideocardIsDirectDrawsOneLineAndItsRegistryEntryGivesTheMemory) {
   const std::wstring description = DirectDrawDescription();
   ASSERT_FALSE(description.empty());
-  EXPECT_EQ(Report(kGetVideocardNameInfo), description + L"\n");
-  // An adapter entry below the services, named as the video card report names it.
+  EXPECT_EQ(CallRecordedReport(control_.Get(), kGetVideocardNameInfo), description + L"\n");
+  // An adapter entry below the services, named as the video card report names
+  // it, written as drivers write it for a card of 24 GB: the 32-bit size
+  // capped, the whole one in 64 bits.
   PlantedKey adapter(kServices + L"zzOrvantaTestVideo");
   ASSERT_NO_FATAL_FAILURE(adapter.Plant());
-  const DWORD size = 268435456;
+  const DWORD capped = 0xFFF00000;
+  const uint64_t size = uint64_t{24} << 30;
   ASSERT_NO_FATAL_FAILURE(adapter.SetTextAt(L"Device0", L"HardwareInformation.AdapterString", L"Orvanta adapter"));
   ASSERT_NO_FATAL_FAILURE(adapter.SetTextAt(L"Device0", L"Device Description", description));
-  ASSERT_NO_FATAL_FAILURE(adapter.SetAt(L"Device0", L"HardwareInformation.MemorySize", REG_BINARY, &size, 4));
-  EXPECT_EQ(Report(kGetVRAMbyRegInfo), L"256.0 MB");
+  ASSERT_NO_FATAL_FAILURE(adapter.SetAt(L"Device0", L"HardwareInformation.MemorySize", REG_BINARY, &capped, 4));
+  ASSERT_NO_FATAL_FAILURE(adapter.SetAt(L"Device0", L"HardwareInformation.qwMemorySize", REG_QWORD, &size, 8));
+  EXPECT_EQ(Report(kGetVRAMbyRegInfo), L"24576.0 MB");
 }
 
 }  // namespace

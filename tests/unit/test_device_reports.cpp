@@ -186,45 +186,43 @@ TEST(SameAdapterName, TrimsBothEndsAndKeepsCase) {
 TEST(FormatAdapterMemorySize, PrintsMegabytesByType) {
   const struct {
     DWORD type;
-    std::vector<BYTE> data;
+    uint64_t bytes;
     const wchar_t* text;
   } cases[] = {
-      {REG_BINARY, {0x00, 0x00, 0x00, 0xC0}, L"3072.0 MB"},  // unsigned: 3 GB
-      {REG_BINARY, {0x00, 0x00, 0x10, 0x00, 0xFF, 0xFF}, L"1.0 MB"},  // the first word only
-      {REG_DWORD, {0x00, 0x00, 0x00, 0x00}, L"0.0MB"},
-      {REG_DWORD, {0x00, 0x00, 0x01}, L"0.1MB"},  // 65536 bytes, zero-padded
-      {REG_BINARY, {}, L"0.0 MB"},
-      {REG_QWORD, {0, 0, 0, 8, 0, 0, 0, 0}, L""},
+      {REG_BINARY, 0xC0000000, L"3072.0 MB"},  {REG_BINARY, 0x600000000, L"24576.0 MB"}, {REG_DWORD, 0, L"0.0MB"},
+      {REG_DWORD, 0xFFF00000, L"4095.0MB"},    {REG_DWORD, 65536, L"0.1MB"},            {REG_QWORD, 1 << 27, L""},
+      {REG_SZ, 1 << 27, L""},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FormatAdapterMemorySize(c.type, c.data.data(), static_cast<DWORD>(c.data.size())), c.text)
-        << "type " << c.type;
-  }
+  for (const auto& c : cases) EXPECT_EQ(FormatAdapterMemorySize(c.type, c.bytes), c.text) << "type " << c.type;
 }
 
 TEST(AdapterMemory, FirstMatchingEntryGivesTheSize) {
   const std::wstring services = L"System\\CurrentControlSet\\Services\\Orvanta\\";
   const std::wstring video = L"SYSTEM\\CurrentControlSet\\Control\\Video\\{0D0E0A0D}\\";
   const std::wstring a = services + L"Device0", b = video + L"0000", c = video + L"0001", d = video + L"0002",
-                     e = video + L"0003", f = video + L"0004";
+                     e = video + L"0003", f = video + L"0004", g = video + L"0005";
   const wchar_t kSize[] = L"HardwareInformation.MemorySize";
+  const wchar_t kSize64[] = L"HardwareInformation.qwMemorySize";
   const std::vector<BYTE> size = {0, 0, 0, 8};  // 128 MB
+  const std::vector<BYTE> size64 = {0, 0, 0, 0, 1, 0, 0, 0};  // 4 GB
   FakeRegistry registry;
-  for (const std::wstring& entry : {a, b, c, d, f}) registry.Text(entry, L"HardwareInformation.AdapterString", L"x");
+  for (const std::wstring& entry : {a, b, c, d, f, g}) registry.Text(entry, L"HardwareInformation.AdapterString", L"x");
   registry.Text(a, L"Device Description", L"Orvanta adapter").Value(a, kSize, REG_DWORD, size)
       .Text(b, L"Device Description", L"Orvanta adapter").Value(b, kSize, REG_BINARY, size)
-      .Text(c, L"DriverDesc", L"Orvanta binary").Value(c, kSize, REG_BINARY, size)
+      .Text(c, L"DriverDesc", L"Orvanta binary").Value(c, kSize, REG_BINARY, {0, 0, 0, 8, 0xFF, 0xFF})
       .Text(d, L"Device Description", L"Orvanta described").Text(d, L"DriverDesc", L"Orvanta driver")
-      .Text(d, kSize, L"64 MB")
+      .Text(d, kSize, L"64 MB").Value(d, kSize64, REG_QWORD, size64)
       .Text(e, L"Device Description", L"Orvanta plain").Value(e, kSize, REG_DWORD, size)
-      .Text(f, L"Device Description", L"Orvanta sizeless");
+      .Text(f, L"Device Description", L"Orvanta sizeless").Value(f, kSize64, REG_QWORD, size64)
+      .Text(g, L"DriverDesc", L"Orvanta short").Value(g, kSize, REG_DWORD, {0, 0, 1});
   const auto find = [&](const wchar_t* name) { return FindAdapterMemorySize(registry, name).value_or(L"none"); };
   EXPECT_EQ(find(L"Orvanta adapter\n"), L"128.0MB") << "trimmed, and the services first";
-  EXPECT_EQ(find(L" Orvanta binary"), L"128.0 MB");
-  EXPECT_EQ(find(L"Orvanta described"), L"") << "a size of another type prints nothing";
+  EXPECT_EQ(find(L" Orvanta binary"), L"128.0 MB") << "the first word only";
+  EXPECT_EQ(find(L"Orvanta short"), L"0.1MB") << "zero-padded";
+  EXPECT_EQ(find(L"Orvanta described"), L"") << "a size of another type prints nothing, whatever the 64-bit size";
   EXPECT_EQ(find(L"Orvanta driver"), L"none") << "\"Device Description\" comes first";
   EXPECT_EQ(find(L"Orvanta plain"), L"none") << "no adapter string";
-  EXPECT_EQ(find(L"Orvanta sizeless"), L"Unknown");
+  EXPECT_EQ(find(L"Orvanta sizeless"), L"Unknown") << "a 64-bit size alone is not a size";
   CString report;
   WriteVRAMbyRegReport(report, registry, L"ORVANTA ADAPTER\n");
   EXPECT_EQ(report, L"Unknown") << "letter case counts";

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
 # The Wine harness of one build tree: its own Wine prefix (64-bit, or 32-bit
-# with ORVANTA_WINEARCH=win32 where 32-bit Wine runs), one Xvfb server, and
-# ALSA pointed at a null output.
+# with ORVANTA_WINEARCH=win32 where 32-bit Wine runs), one Xvfb server, ALSA
+# pointed at a null output, and one Wine session that lasts from start to stop.
 #
-#   harness.sh start <state-dir>             start Xvfb and make the prefix (idempotent)
+#   harness.sh start <state-dir>             start Xvfb, make the prefix and start its session (idempotent)
 #   harness.sh run <state-dir> prog [args]   run a Windows program in the harness (its exit code)
 #   harness.sh stop <state-dir>              stop Wine and Xvfb
-#   harness.sh wait <state-dir>              wait until the prefix's programs have ended and
-#                                            Wine has saved its registry (system.reg, user.reg)
+#   harness.sh wait <state-dir>              end the session once the prefix's programs have ended,
+#                                            so that Wine saves its registry (system.reg, user.reg)
+#
+# Why one session: a Wine program that is the first to need the desktop
+# starts Wine's desktop process (explorer.exe) itself, waits 10 s for it and
+# then goes on without a display driver if it is not ready: no Direct3D, no
+# display modes. On a loaded machine (the emulated 32-bit guest) that
+# happens. That desktop process also keeps the program's standard error open
+# until the session ends, so whoever reads the program's output waits for
+# the session's end, and the next program starts a new session. So the
+# harness starts the session itself, detached from any caller's output: a
+# keeper (cmd.exe reading a FIFO, ended by "exit") holds the desktop open,
+# and programs run only once the desktop process has its display driver.
 #
 # ORVANTA_HARNESS_SOUND=none in the environment of "run": the program finds
 # no sound device at all.
@@ -84,6 +95,51 @@ make_prefix() {
   "$WINESERVER" -w
 }
 
+session_running() {
+  [[ -f "$state/keeper.pid" ]] && kill -0 "$(cat "$state/keeper.pid")" 2>/dev/null
+}
+
+# Whether the session's desktop process has loaded its display driver: it
+# writes the driver's name to a volatile key, which lives only as long as
+# the session. (Output to a file: a process that the query starts must not
+# hold a pipe of ours.)
+desktop_ready() {
+  "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Video' /s /v GraphicsDriver \
+    </dev/null >"$state/desktop.txt" 2>/dev/null 9>&- || true
+  grep -qi 'GraphicsDriver.*REG_SZ.*[a-z]' "$state/desktop.txt" && ! grep -qi 'REG_SZ *null' "$state/desktop.txt"
+}
+
+start_session() {
+  rm -f "$state/keeper.pid" "$state/session.fifo"
+  mkfifo "$state/session.fifo"
+  # cmd.exe reads its commands from the FIFO, which it holds open for
+  # writing too, so it waits for them without end until "wait" or "stop".
+  setsid "$WINE" cmd.exe <>"$state/session.fifo" >/dev/null 2>&1 9>&- &
+  echo $! >"$state/keeper.pid"
+  local deadline=$((SECONDS + ${ORVANTA_HARNESS_DESKTOP_TIMEOUT:-600})) started=$SECONDS
+  until desktop_ready; do
+    if ((SECONDS >= deadline)); then
+      echo "harness: Wine's desktop process did not load a display driver in ${ORVANTA_HARNESS_DESKTOP_TIMEOUT:-600} s" >&2
+      return 1
+    fi
+    # The desktop process that the session's first program started may have
+    # given up; another one that finds a desktop in place just ends.
+    if ((SECONDS - started >= 20)); then
+      setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
+      started=$SECONDS
+    fi
+    sleep 1
+  done
+}
+
+end_session() {
+  if session_running; then
+    printf 'exit\r\n' 1<>"$state/session.fifo"
+  fi
+  "$WINESERVER" -w 2>/dev/null || true
+  rm -f "$state/keeper.pid" "$state/session.fifo"
+}
+
 ensure_started() {
   exec 9>"$state/lock"
   flock 9
@@ -91,6 +147,7 @@ ensure_started() {
   xvfb_running || start_xvfb
   export DISPLAY=":$(head -n1 "$state/display")"
   make_prefix
+  session_running || start_session
   flock -u 9
   exec 9>&-
 }
@@ -110,11 +167,12 @@ case "$command" in
     exec "$WINE" "$@" 2> >(sed -u '/^ALSA lib seq\.c:[0-9]*:(snd_seq_open_noupdate) Unknown SEQ default$/d' >&2)
     ;;
   wait)
-    "$WINESERVER" -w 2>/dev/null || true
+    end_session
     ;;
   stop)
     "$WINESERVER" -k 2>/dev/null || true
     "$WINESERVER" -w 2>/dev/null || true
+    rm -f "$state/keeper.pid" "$state/session.fifo"
     if [[ -f "$state/xvfb.pid" ]]; then
       kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
       rm -f "$state/xvfb.pid" "$state/display"

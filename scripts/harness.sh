@@ -122,8 +122,9 @@ start_session() {
       echo "harness: Wine's desktop process did not load a display driver in ${ORVANTA_HARNESS_DESKTOP_TIMEOUT:-600} s" >&2
       return 1
     fi
-    # The desktop process that the session's first program started may have
-    # given up; another one that finds a desktop in place just ends.
+    # A program that gave up waiting for the desktop process leaves the
+    # desktop without one: start another (one that finds a desktop process
+    # in place just ends).
     if ((SECONDS - started >= 20)); then
       setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
       started=$SECONDS

@@ -75,7 +75,7 @@ class Harness:
 
     def registry(self):
         """HKEY_LOCAL_MACHINE\\Software (HKEY_CLASSES_ROOT is its Classes)
-        as Wine saves it once the prefix's programs have ended: {key: [value
+        as Wine saves it when the harness ends the prefix's session: {key: [value
         lines]}, keys in upper case. (HKLM\\System changes with Wine's display
         set-up at every start; packages write below Software. Reading Wine's
         file is minutes faster than reg export in the emulated guest.)"""

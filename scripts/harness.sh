@@ -6,19 +6,23 @@
 #   harness.sh start <state-dir>             start Xvfb, make the prefix and start its session (idempotent)
 #   harness.sh run <state-dir> prog [args]   run a Windows program in the harness (its exit code)
 #   harness.sh stop <state-dir>              stop Wine and Xvfb
-#   harness.sh wait <state-dir>              end the session once the prefix's programs have ended,
+#   harness.sh wait <state-dir>              end the session once the caller's programs have ended,
 #                                            so that Wine saves its registry (system.reg, user.reg)
 #
 # Why one session: a Wine program that is the first to need the desktop
 # starts Wine's desktop process (explorer.exe) itself, waits 10 s for it and
 # then goes on without a display driver if it is not ready: no Direct3D, no
 # display modes. On a loaded machine (the emulated 32-bit guest) that
-# happens. That desktop process also keeps the program's standard error open
-# until the session ends, so whoever reads the program's output waits for
-# the session's end, and the next program starts a new session. So the
-# harness starts the session itself, detached from any caller's output: a
-# keeper (cmd.exe reading a FIFO, ended by "exit") holds the desktop open,
-# and programs run only once the desktop process has its display driver.
+# happens. So the harness starts the desktop process itself, detached from
+# any caller's output, and a keeper (cmd.exe reading a FIFO, ended by
+# "exit") holds the desktop open until "wait" or "stop"; programs run once
+# the desktop process has its display driver.
+#
+# A process that a program starts and that outlives it (the desktop process,
+# should a program have to start it after all) keeps the program's standard
+# error open, the only handle that Wine gives it. So "run" writes the
+# program's standard error to a file and copies it out while the program
+# runs: the copying ends with the program, not with the session.
 #
 # ORVANTA_HARNESS_SOUND=none in the environment of "run": the program finds
 # no sound device at all.
@@ -42,8 +46,9 @@ state=$(cd "$state" && pwd)
 
 export WINEPREFIX="$state/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installer prompts.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer prompts, and no menu entries made for the
+# prefix's programs (which would also touch the desktop while it starts).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Only the harness's own ALSA configuration: a null default device with a
 # hint, so that Wine sees exactly one playback device. With
 # ORVANTA_HARNESS_SOUND=none, a configuration without any device: Wine's ALSA
@@ -112,8 +117,10 @@ desktop_ready() {
 start_session() {
   rm -f "$state/keeper.pid" "$state/session.fifo"
   mkfifo "$state/session.fifo"
-  # cmd.exe reads its commands from the FIFO, which it holds open for
-  # writing too, so it waits for them without end until "wait" or "stop".
+  # The desktop process first, so that no program of the session has to
+  # start it; then cmd.exe, which reads its commands from the FIFO and holds
+  # it open for writing too, so it waits for them without end.
+  setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
   setsid "$WINE" cmd.exe <>"$state/session.fifo" >/dev/null 2>&1 9>&- &
   echo $! >"$state/keeper.pid"
   local deadline=$((SECONDS + ${ORVANTA_HARNESS_DESKTOP_TIMEOUT:-600})) started=$SECONDS
@@ -125,7 +132,7 @@ start_session() {
     # A program that gave up waiting for the desktop process leaves the
     # desktop without one: start another (one that finds a desktop process
     # in place just ends).
-    if ((SECONDS - started >= 20)); then
+    if ((SECONDS - started >= 60)); then
       setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
       started=$SECONDS
     fi
@@ -137,6 +144,8 @@ end_session() {
   if session_running; then
     printf 'exit\r\n' 1<>"$state/session.fifo"
   fi
+  # The callers' programs have ended; what is left is the session's own.
+  "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
   rm -f "$state/keeper.pid" "$state/session.fifo"
 }
@@ -159,13 +168,26 @@ case "$command" in
     ;;
   run)
     ensure_started
+    errors=$(mktemp "$state/stderr.XXXXXX")
+    "$WINE" "$@" <&0 2>"$errors" &
+    program=$!
+    trap 'kill "$program" 2>/dev/null; exit 143' TERM INT HUP
     # Whenever a program asks Windows for MIDI devices (the DxDiag provider
     # does), Wine's ALSA driver looks for the ALSA sequencer, and ALSA prints
     # "ALSA lib seq.c:...:(snd_seq_open_noupdate) Unknown SEQ default" on
     # standard error. ALSA prints some line on every way the sequencer can fail
     # to open, and a machine without a sound card has none to open, so that one
     # line is dropped from what Wine prints; everything else passes unchanged.
-    exec "$WINE" "$@" 2> >(sed -u '/^ALSA lib seq\.c:[0-9]*:(snd_seq_open_noupdate) Unknown SEQ default$/d' >&2)
+    tail -q -f -s 0.1 --pid="$program" -n +1 "$errors" |
+      sed -u '/^ALSA lib seq\.c:[0-9]*:(snd_seq_open_noupdate) Unknown SEQ default$/d' >&2 &
+    copy=$!
+    status=0
+    # (Quietly: the program's exit code says how it ended.)
+    wait "$program" 2>/dev/null || status=$?
+    # Not a bare wait: the session's processes may be children of this shell.
+    wait "$copy" || true
+    rm -f "$errors"
+    exit "$status"
     ;;
   wait)
     end_session

@@ -14,8 +14,8 @@
 # then goes on without a display driver if it is not ready: no Direct3D, no
 # display modes. On a loaded machine (the emulated 32-bit guest) that
 # happens. So the harness starts the desktop process itself, detached from
-# any caller's output, and a keeper (cmd.exe reading a FIFO, ended by
-# "exit") holds the desktop open until "wait" or "stop"; programs run once
+# any caller's output, and a keeper (cmd.exe reading a FIFO) holds the
+# desktop open until "wait" or "stop" ends the session; programs run once
 # the desktop process has its display driver.
 #
 # A process that a program starts and that outlives it (the desktop process,
@@ -140,11 +140,9 @@ start_session() {
   done
 }
 
+# The callers' programs have ended; what is left, the keeper and the desktop
+# process among it, is the session's own.
 end_session() {
-  if session_running; then
-    printf 'exit\r\n' 1<>"$state/session.fifo"
-  fi
-  # The callers' programs have ended; what is left is the session's own.
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
   rm -f "$state/keeper.pid" "$state/session.fifo"
@@ -171,7 +169,7 @@ case "$command" in
     errors=$(mktemp "$state/stderr.XXXXXX")
     "$WINE" "$@" <&0 2>"$errors" &
     program=$!
-    trap 'kill "$program" 2>/dev/null; exit 143' TERM INT HUP
+    trap 'kill "$program" 2>/dev/null; rm -f "$errors"; exit 143' TERM INT HUP
     # Whenever a program asks Windows for MIDI devices (the DxDiag provider
     # does), Wine's ALSA driver looks for the ALSA sequencer, and ALSA prints
     # "ALSA lib seq.c:...:(snd_seq_open_noupdate) Unknown SEQ default" on
@@ -193,9 +191,7 @@ case "$command" in
     end_session
     ;;
   stop)
-    "$WINESERVER" -k 2>/dev/null || true
-    "$WINESERVER" -w 2>/dev/null || true
-    rm -f "$state/keeper.pid" "$state/session.fifo"
+    end_session
     if [[ -f "$state/xvfb.pid" ]]; then
       kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
       rm -f "$state/xvfb.pid" "$state/display"

@@ -185,6 +185,11 @@ case "$command" in
     # Not a bare wait: the session's processes may be children of this shell.
     wait "$copy" || true
     rm -f "$errors"
+    # A program that a signal ended (the kernel's out-of-memory killer, a
+    # crash outside Windows code) prints nothing of its own: say so.
+    if ((status > 128)); then
+      echo "harness: $1 was ended by signal $((status - 128)) ($(kill -l "$status" 2>/dev/null || echo unknown))" >&2
+    fi
     exit "$status"
     ;;
   wait)

@@ -18,6 +18,12 @@ mount --bind /lane/x64 "$x64_dir"
 
 export ORVANTA_WINEARCH=win32
 echo "guest: $(nproc) processors, $(awk '/^MemTotal:/ {print int($2 / 1024)}' /proc/meminfo) MB; running the 32-bit tests"
+# The memory left free, every two seconds while the tests run.
+while :; do
+  awk '/^MemAvailable:/ {print int($2 / 1024)}' /proc/meminfo >>/tmp/available
+  sleep 2
+done &
+sampler=$!
 {
   # Two at a time, one a processor: the tests of the win32 prefix hold its
   # registry lock and follow one another, and beside them runs what has a
@@ -29,6 +35,12 @@ echo "guest: $(nproc) processors, $(awk '/^MemTotal:/ {print int($2 / 1024)}' /p
     ctest --test-dir "$build_dir" -j "$(nproc)" -L wine -LE 'host_lane|bench' --output-on-failure --no-tests=error
   fi
   echo $? >"$results/status"
+  kill "$sampler"
+  # A test program that the kernel ended (out of memory, a fault in Linux
+  # code) leaves no word of its own: the kernel's says why.
+  echo "guest: at least $(sort -n /tmp/available | head -n 1) MB of memory stayed available"
+  dmesg | grep -iE 'out of memory|oom-kill|killed process|segfault|general protection|traps:' |
+    tail -n 20 | sed 's/^/guest: kernel: /'
 } 2>&1 | tee "$results/ctest.log"
 # The harness's own record of how the prefix was made, for a failing start.
 cp "$build_dir/wine/wineboot.log" "$results/" 2>/dev/null || true

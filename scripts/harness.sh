@@ -56,6 +56,18 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export ALSA_CONFIG_PATH="$state/asound.conf"
 [[ ${ORVANTA_HARNESS_SOUND:-} != none ]] || ALSA_CONFIG_PATH="$state/asound-none.conf"
 
+# Runs a command with a deadline of $1 seconds (then ends it and whatever it
+# started), and says which command overran.
+within() {
+  local seconds=$1 status=0
+  shift
+  timeout --kill-after=10 "$seconds" "$@" || status=$?
+  if ((status == 124 || status == 137)); then
+    echo "harness: $* did not end within $seconds s" >&2
+  fi
+  return "$status"
+}
+
 xvfb_running() {
   [[ -s "$state/display" && -f "$state/xvfb.pid" ]] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
 }
@@ -91,13 +103,14 @@ ALSA
 make_prefix() {
   [[ -f "$WINEPREFIX/system.reg" ]] && return 0
   echo "harness: creating the Wine prefix $WINEPREFIX (once per build tree)" >&2
-  "$WINE" wineboot --init >"$state/wineboot.log" 2>&1
+  # (Under emulation a prefix takes minutes to make.)
+  within 1800 "$WINE" wineboot --init >"$state/wineboot.log" 2>&1
   # Sound through ALSA (the null device) rather than a PulseAudio server.
-  "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$state/wineboot.log" 2>&1
+  within 300 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$state/wineboot.log" 2>&1
   # A crashing program prints its backtrace and ends, rather than waiting
   # for someone to close a crash dialog on the invisible display.
-  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1
-  "$WINESERVER" -w
+  within 300 "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1
+  within 300 "$WINESERVER" -w
 }
 
 session_running() {
@@ -109,7 +122,7 @@ session_running() {
 # the session. (Output to a file: a process that the query starts must not
 # hold a pipe of ours.)
 desktop_ready() {
-  "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Video' /s /v GraphicsDriver \
+  within 120 "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Video' /s /v GraphicsDriver \
     </dev/null >"$state/desktop.txt" 2>/dev/null 9>&- || true
   grep -qi 'GraphicsDriver.*REG_SZ.*[a-z]' "$state/desktop.txt" && ! grep -qi 'REG_SZ *null' "$state/desktop.txt"
 }
@@ -143,21 +156,38 @@ start_session() {
 # The callers' programs have ended; what is left, the keeper and the desktop
 # process among it, is the session's own.
 end_session() {
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null 9>&- || true
+  local status=0
+  within 300 "$WINESERVER" -w 9>&- || status=$?
   rm -f "$state/keeper.pid" "$state/session.fifo"
+  return "$status"
+}
+
+# One harness command at a time changes the harness: a run that is starting
+# the session and a stop must not each find the other's half-made state (a
+# stop that kills the Xvfb server a start has just begun). Making a prefix
+# under emulation is the longest hold.
+lock_harness() {
+  exec 9>"$state/lock"
+  if ! flock -w 3600 9; then
+    echo "harness: another harness command has held $state/lock for an hour" >&2
+    exit 1
+  fi
+}
+
+unlock_harness() {
+  flock -u 9
+  exec 9>&-
 }
 
 ensure_started() {
-  exec 9>"$state/lock"
-  flock 9
+  lock_harness
   [[ -f "$state/asound.conf" && -f "$state/asound-none.conf" ]] || write_alsa_config
   xvfb_running || start_xvfb
   export DISPLAY=":$(head -n1 "$state/display")"
   make_prefix
   session_running || start_session
-  flock -u 9
-  exec 9>&-
+  unlock_harness
 }
 
 case "$command" in
@@ -169,7 +199,7 @@ case "$command" in
     errors=$(mktemp "$state/stderr.XXXXXX")
     "$WINE" "$@" <&0 2>"$errors" &
     program=$!
-    trap 'kill "$program" 2>/dev/null; rm -f "$errors"; exit 143' TERM INT HUP
+    trap 'echo "harness: stopped by a signal while $1 ran" >&2; kill "$program" 2>/dev/null; rm -f "$errors"; exit 143' TERM INT HUP
     # Whenever a program asks Windows for MIDI devices (the DxDiag provider
     # does), Wine's ALSA driver looks for the ALSA sequencer, and ALSA prints
     # "ALSA lib seq.c:...:(snd_seq_open_noupdate) Unknown SEQ default" on
@@ -193,14 +223,20 @@ case "$command" in
     exit "$status"
     ;;
   wait)
+    lock_harness
     end_session
+    unlock_harness
     ;;
   stop)
-    end_session
+    lock_harness
+    status=0
+    end_session || status=$?
     if [[ -f "$state/xvfb.pid" ]]; then
       kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
       rm -f "$state/xvfb.pid" "$state/display"
     fi
+    unlock_harness
+    exit "$status"
     ;;
   *)
     echo "harness: unknown command $command" >&2

@@ -45,7 +45,10 @@ mkdir -p "$state"
 state=$(cd "$state" && pwd)
 
 export WINEPREFIX="$state/prefix"
-export WINEDEBUG=${WINEDEBUG:--all}
+# Wine's own diagnostics for users only ("winediag"): among them the reasons
+# for which Wine ends a process with exit code 1 and nothing else, such as a
+# display connection it could not open.
+export WINEDEBUG=${WINEDEBUG:--all,err+winediag}
 # No Mono or Gecko installer prompts, and no menu entries made for the
 # prefix's programs (which would also touch the desktop while it starts).
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -205,9 +208,11 @@ case "$command" in
     # "ALSA lib seq.c:...:(snd_seq_open_noupdate) Unknown SEQ default" on
     # standard error. ALSA prints some line on every way the sequencer can fail
     # to open, and a machine without a sound card has none to open, so that one
-    # line is dropped from what Wine prints; everything else passes unchanged.
+    # line is dropped from what Wine prints, and so is Wine's note that no MIDI
+    # synthesizer exists; everything else passes unchanged.
     tail -q -f -s 0.1 --pid="$program" -n +1 "$errors" |
-      sed -u '/^ALSA lib seq\.c:[0-9]*:(snd_seq_open_noupdate) Unknown SEQ default$/d' >&2 &
+      sed -u -e '/^ALSA lib seq\.c:[0-9]*:(snd_seq_open_noupdate) Unknown SEQ default$/d' \
+        -e '/^[0-9a-f]*:err:winediag:MIDIMAP_drvOpen No software synthesizer midi port found/d' >&2 &
     copy=$!
     status=0
     # (Quietly: the program's exit code says how it ended.)

@@ -125,9 +125,16 @@ session_running() {
 # the session. (Output to a file: a process that the query starts must not
 # hold a pipe of ours.)
 desktop_ready() {
-  within 120 "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Video' /s /v GraphicsDriver \
-    </dev/null >"$state/desktop.txt" 2>/dev/null 9>&- || true
+  # (reg's complaints are silenced inside, so that an overrun is still told.)
+  within 120 sh -c 'exec "$@" 2>/dev/null' sh "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Video' /s /v GraphicsDriver \
+    </dev/null >"$state/desktop.txt" 9>&- || true
   grep -qi 'GraphicsDriver.*REG_SZ.*[a-z]' "$state/desktop.txt" && ! grep -qi 'REG_SZ *null' "$state/desktop.txt"
+}
+
+# Wine's desktop process, detached from any caller's output (one that finds
+# a desktop process in place just ends).
+start_desktop() {
+  setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
 }
 
 start_session() {
@@ -136,7 +143,7 @@ start_session() {
   # The desktop process first, so that no program of the session has to
   # start it; then cmd.exe, which reads its commands from the FIFO and holds
   # it open for writing too, so it waits for them without end.
-  setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
+  start_desktop
   setsid "$WINE" cmd.exe <>"$state/session.fifo" >/dev/null 2>&1 9>&- &
   echo $! >"$state/keeper.pid"
   local deadline=$((SECONDS + ${ORVANTA_HARNESS_DESKTOP_TIMEOUT:-600})) started=$SECONDS
@@ -146,10 +153,9 @@ start_session() {
       return 1
     fi
     # A program that gave up waiting for the desktop process leaves the
-    # desktop without one: start another (one that finds a desktop process
-    # in place just ends).
+    # desktop without one: start another.
     if ((SECONDS - started >= 60)); then
-      setsid "$WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 9>&- &
+      start_desktop
       started=$SECONDS
     fi
     sleep 1
@@ -159,7 +165,7 @@ start_session() {
 # The callers' programs have ended; what is left, the keeper and the desktop
 # process among it, is the session's own.
 end_session() {
-  "$WINESERVER" -k 2>/dev/null 9>&- || true
+  within 60 "$WINESERVER" -k 9>&- || true
   local status=0
   within 300 "$WINESERVER" -w 9>&- || status=$?
   rm -f "$state/keeper.pid" "$state/session.fifo"
@@ -200,9 +206,10 @@ case "$command" in
   run)
     ensure_started
     errors=$(mktemp "$state/stderr.XXXXXX")
+    program=
+    trap 'echo "harness: stopped by a signal while $1 ran" >&2; [[ -z $program ]] || kill "$program" 2>/dev/null; rm -f "$errors"; exit 143' TERM INT HUP
     "$WINE" "$@" <&0 2>"$errors" &
     program=$!
-    trap 'echo "harness: stopped by a signal while $1 ran" >&2; kill "$program" 2>/dev/null; rm -f "$errors"; exit 143' TERM INT HUP
     # Whenever a program asks Windows for MIDI devices (the DxDiag provider
     # does), Wine's ALSA driver looks for the ALSA sequencer, and ALSA prints
     # "ALSA lib seq.c:...:(snd_seq_open_noupdate) Unknown SEQ default" on
@@ -221,9 +228,10 @@ case "$command" in
     wait "$copy" || true
     rm -f "$errors"
     # A program that a signal ended (the kernel's out-of-memory killer, a
-    # crash outside Windows code) prints nothing of its own: say so.
-    if ((status > 128)); then
-      echo "harness: $1 was ended by signal $((status - 128)) ($(kill -l "$status" 2>/dev/null || echo unknown))" >&2
+    # crash outside Windows code) prints nothing of its own: say so. (A
+    # Windows exit code gives the same status only if the program chose it.)
+    if ((status > 128)) && signal=$(kill -l "$status" 2>/dev/null); then
+      echo "harness: $1 was ended by signal $((status - 128)) ($signal)" >&2
     fi
     exit "$status"
     ;;
